@@ -1,0 +1,41 @@
+# The two commands of the README: `make run` and `make test`.
+BUILD      ?= build
+SAN_BUILD  ?= build-sanitize
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+.PHONY: all deps build run test test-sanitize bench install screenshot clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_ARGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Starts the simulator with the bundled washing-programme controller.
+run: build
+	@bash scripts/run-sudz $(BUILD)
+
+# Every test, under a private Xvfb where a test needs a display.
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite again, built with the address and undefined-behaviour sanitizers.
+test-sanitize: deps
+	cmake -S . -B $(SAN_BUILD) -G Ninja -DSUDZ_SANITIZE=ON -DSUDZ_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug $(CMAKE_ARGS)
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@bash scripts/run-bench $(BUILD)
+
+screenshot: build
+	@bash scripts/screenshot $(BUILD) docs/machine.png
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)
