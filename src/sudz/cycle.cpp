@@ -1,0 +1,130 @@
+#include "sudz/cycle.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Value_Slider.H>
+#include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
+#include <FL/forms.H>
+
+#include "IOshare/IOsharemem_server.h"
+#include "Stringpp/Stringpp.h"
+#include "formspp/fl_drawing.h"
+#include "formspp/fl_show_ms.h"
+#include "sudz/machine_window.h"
+#include "sudz/plant.h"
+#include "sudz/startup.h"
+
+const char* const boiling_alarm_text =
+    "Vous commencez a faire bouillir l'eau de votre machine a laver !!!\n\n"
+    "                      ARRET URGENT!!!";
+const char* const overflow_alarm_text =
+    "Vous venez de faire deborder votre machine a laver !!!\n\n"
+    " Vous avez le droit d'appeler votre assurance habitation\n\n"
+    "         pour degats des eaux !!!";
+
+namespace {
+
+operator_controls read_controls(const machine_window& w) {
+  operator_controls c;
+  c.setpoint = w.setpoint->value();
+  c.door_open = w.ouvrir->value() != 0;
+  c.start = w.demarrer->value() != 0;
+  c.timer1_held = w.timer1->value() != 0;
+  c.timer5_held = w.timer5->value() != 0;
+  return c;
+}
+
+void draw_readout(const machine_window& w, double temperature) {
+  std::string text = dtoS(temperature, 1) + " deg";
+  fl_rectf(340, 105, 100, 20, w.window_colour);
+  fl_rect(340, 105, 100, 20, FL_BLACK);
+  fl_drw_String(FL_ALIGN_LEFT, 345, 100, 100, 30, FL_BLACK, 16, FL_TIMES, text);
+}
+
+void update_indicators(machine_window& w, int step) {
+  for (int i = 0; i < 4; ++i) {
+    Fl_Color wanted = (i == step) ? FL_RED : FL_BLUE;
+    if (w.indicator[i]->color() != wanted) {
+      w.indicator[i]->color(wanted);
+      w.indicator[i]->redraw();
+    }
+  }
+}
+
+void draw_machine(machine_plant& p) {
+  dessin_environnement();
+  p.tank.draw();  // makes the window current again
+  p.white.draw();
+  p.yellow.draw();
+  p.valve.draw();
+  p.pump.draw();
+  p.heater.draw();
+  p.drum.draw();
+  p.hatch.draw();
+}
+
+[[noreturn]] void alarm_end(machine_window& w, IOsharemem_server* server, const char* text) {
+  fl_alert("%s", text);
+  fl_hide_form(w.window);
+  server->sharing_terminate();
+  std::exit(1);
+}
+
+}  // namespace
+
+int run_simulation(machine_window& w, machine_plant& plant, IOsharemem_server* server) {
+  bool quit = false;
+  do {
+    if (w.window->shown()) {
+      w.window->make_current();
+    } else {
+      quit = true;
+    }
+    Fl::check();
+
+    // At most one operator event per cycle.
+    Fl_Widget* event = Fl::readqueue();
+    if (event == w.a_propos) fl_show_ms();
+    if (event == w.quitter) quit = true;
+    if (event == w.ouvrir) {
+      if (w.ouvrir->value()) {
+        plant.hatch.open();
+      } else {
+        plant.hatch.close();
+      }
+    }
+
+    plant_inputs in = plant.compute_inputs(read_controls(w), actionneur);
+    if (in.write[IN_T]) server->setreset_input(IN_T, in.value[IN_T]);
+    if (w.window->shown()) {
+      // A modal dialog of this cycle may have taken the drawing target.
+      w.window->make_current();
+      draw_readout(w, plant.temperature());
+    }
+    for (int i = IN_NIV; i < plant_signal_count; ++i) {
+      if (in.write[i]) server->setreset_input(i, in.value[i]);
+    }
+    server->inputs_go();
+    actuator_set(server);
+
+    plant_alarm alarm = plant.apply_outputs(actionneur);
+    update_indicators(w, plant.step());
+    if (alarm == plant_alarm::boiling) alarm_end(w, server, boiling_alarm_text);
+    if (alarm == plant_alarm::overflow) alarm_end(w, server, overflow_alarm_text);
+
+    if (w.window->shown()) draw_machine(plant);
+    usleep(5000);
+  } while (!quit && w.window->shown());
+
+  if (w.window->shown()) fl_hide_form(w.window);
+  server->sharing_terminate();
+  return 0;
+}

@@ -1,0 +1,46 @@
+// The machine window: fifteen toolkit widgets, the static pipework, and the
+// plant's eight devices given their colours. It only paints; the state it
+// shows lives in machine_plant.
+#ifndef SUDZ_MACHINE_WINDOW_H
+#define SUDZ_MACHINE_WINDOW_H
+
+#include <FL/Enumerations.H>
+
+class Fl_Box;
+class Fl_Button;
+class Fl_Double_Window;
+class Fl_Value_Slider;
+class machine_plant;
+
+struct machine_window {
+  Fl_Double_Window* window = nullptr;
+  Fl_Color window_colour = 0;  // background of the devices and the readout
+  Fl_Box* background = nullptr;
+  Fl_Box* label_prelavage = nullptr;
+  Fl_Button* timer1 = nullptr;     // "Timer 1 min termine"
+  Fl_Button* timer5 = nullptr;     // "Timer 5 min termine"
+  Fl_Button* ouvrir = nullptr;     // toggle: door open while pressed in
+  Fl_Button* charger = nullptr;    // no effect
+  Fl_Button* demarrer = nullptr;   // toggle: start
+  Fl_Button* quitter = nullptr;
+  Fl_Button* a_propos = nullptr;
+  Fl_Value_Slider* setpoint = nullptr;
+  Fl_Box* frame = nullptr;
+  Fl_Box* indicator[4] = {};       // programme steps 0 to 3
+};
+
+// Builds the window and its widgets (the toolkit must be initialised).
+// Does not show it.
+machine_window build_machine_window();
+
+// Gives the devices their colours and closes the hatch, so that the
+// machine is first shown with the door shut.
+void colour_devices(machine_plant& plant, Fl_Color window_colour);
+
+// Shows the window centred, resizable, with a full border, titled "machine".
+void show_machine_window(machine_window& w);
+
+// The twelve black lines of the pipework, into the current window.
+void dessin_environnement();
+
+#endif
