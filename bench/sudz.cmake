@@ -1,0 +1,3 @@
+# The simulator's cycle rate against a bare usleep loop (run by scripts/run-bench).
+add_executable(sim_rate ${CMAKE_CURRENT_LIST_DIR}/sim_rate.cpp)
+target_link_libraries(sim_rate PRIVATE Threads::Threads)

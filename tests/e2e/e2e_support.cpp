@@ -1,0 +1,270 @@
+#include "e2e/e2e_support.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/shm.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace e2e {
+
+const rgb black{0, 0, 0}, red{255, 0, 0}, blue{0, 0, 255}, yellow{255, 255, 0},
+    white{255, 255, 255};
+
+std::string build_dir() {
+  const char* d = std::getenv("SUDZ_BUILD_DIR");
+  return d ? d : ".";
+}
+
+std::string source_dir() {
+  const char* d = std::getenv("SUDZ_SOURCE_DIR");
+  return d ? d : ".";
+}
+
+std::string shell(const std::string& command, int* status) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (p == nullptr) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  int st = pclose(p);
+  if (status) *status = st;
+  return out;
+}
+
+bool wait_until(const std::function<bool()>& pred, double seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+rgb image::at(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height) return {-1, -1, -1};
+  size_t i = (static_cast<size_t>(y) * width + x) * 3;
+  return {data[i], data[i + 1], data[i + 2]};
+}
+
+int image::count(int x, int y, int w, int h, rgb c) const {
+  int n = 0;
+  for (int j = y; j < y + h; ++j)
+    for (int i = x; i < x + w; ++i)
+      if (at(i, j) == c) ++n;
+  return n;
+}
+
+image screenshot(const std::string& window) {
+  image img;
+  std::string ppm = shell("import -window " + window + " ppm:- 2>/dev/null");
+  std::istringstream in(ppm);
+  std::string magic;
+  int maxval = 0;
+  in >> magic >> img.width >> img.height >> maxval;
+  in.get();
+  if (magic != "P6" || maxval != 255) return image{};
+  img.data.resize(static_cast<size_t>(img.width) * img.height * 3);
+  in.read(reinterpret_cast<char*>(img.data.data()), img.data.size());
+  return img;
+}
+
+void click(const std::string& window, int x, int y) {
+  shell("xdotool mousemove --sync --window " + window + " " + std::to_string(x) + " " +
+        std::to_string(y) + " click 1");
+}
+
+void press_hold(const std::string& window, int x, int y, const std::function<void()>& held) {
+  shell("xdotool mousemove --sync --window " + window + " " + std::to_string(x) + " " +
+        std::to_string(y) + " mousedown 1");
+  held();
+  shell("xdotool mouseup 1");
+}
+
+void key(const std::string& window, const std::string& keysym) {
+  shell("xdotool windowfocus --sync " + window + " key " + keysym + " 2>/dev/null");
+}
+
+static std::string read_file(const std::string& path) {
+  std::ifstream f(path);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+sim_process::sim_process(const std::string& script, const std::vector<std::string>& extra) {
+  char tmpl[] = "/tmp/sudz-e2e-XXXXXX";
+  dir_ = mkdtemp(tmpl);
+  std::vector<std::string> args = {build_dir() + "/tests/support/test_controller", "--log",
+                                   dir_ + "/log", "--args", dir_ + "/args"};
+  if (!script.empty()) {
+    std::ofstream(dir_ + "/script") << script;
+    args.push_back("--script");
+    args.push_back(dir_ + "/script");
+  }
+  args.insert(args.end(), extra.begin(), extra.end());
+  start(args);
+}
+
+sim_process sim_process::raw(const std::vector<std::string>& args) {
+  sim_process p;
+  char tmpl[] = "/tmp/sudz-e2e-XXXXXX";
+  p.dir_ = mkdtemp(tmpl);
+  p.start(args);
+  return p;
+}
+
+sim_process::sim_process(sim_process&& o) noexcept
+    : pid_(o.pid_), dir_(std::move(o.dir_)), ident_(o.ident_), area_(o.area_),
+      reaped_(o.reaped_), status_(o.status_) {
+  o.pid_ = -1;
+  o.area_ = nullptr;
+  o.dir_.clear();
+}
+
+void sim_process::start(const std::vector<std::string>& args) {
+  std::string sudz = build_dir() + "/src/sudz/sudz";
+  pid_ = fork();
+  if (pid_ == 0) {
+    // Its own process group, so the controller it starts can be ended too.
+    setpgid(0, 0);
+    if (chdir(dir_.c_str()) != 0) _exit(127);
+    int out = open("stdout", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open("stderr", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(sudz.c_str()));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(sudz.c_str(), argv.data());
+    _exit(127);
+  }
+  setpgid(pid_, pid_);
+}
+
+sim_process::~sim_process() {
+  if (pid_ > 0) {
+    kill(-pid_, SIGKILL);
+    if (!reaped_) waitpid(pid_, nullptr, 0);
+  }
+  if (area_ != nullptr) shmdt(const_cast<int*>(area_));
+  if (!dir_.empty()) shell("rm -rf '" + dir_ + "'");
+}
+
+bool sim_process::running() {
+  if (reaped_) return false;
+  int st;
+  pid_t r = waitpid(pid_, &st, WNOHANG);
+  if (r == pid_) {
+    reaped_ = true;
+    status_ = st;
+    return false;
+  }
+  return true;
+}
+
+int sim_process::wait_exit(double seconds) {
+  if (!wait_until([this] { return !running(); }, seconds)) return -1;
+  return status_;
+}
+
+std::string sim_process::window(double seconds) {
+  std::string id;
+  wait_until(
+      [&] {
+        std::string out = shell("xdotool search --onlyvisible --name '^machine$' 2>/dev/null");
+        std::istringstream in(out);
+        in >> id;
+        return !id.empty() || !running();
+      },
+      seconds);
+  return id;
+}
+
+std::vector<std::string> sim_process::other_windows() {
+  std::string main_id = shell("xdotool search --onlyvisible --name '^machine$' 2>/dev/null");
+  std::vector<std::string> ids;
+  std::istringstream in(shell("xdotool search --onlyvisible --pid " + std::to_string(pid_) +
+                              " '' 2>/dev/null"));
+  std::string id;
+  while (in >> id) {
+    if (main_id.find(id) == std::string::npos) ids.push_back(id);
+  }
+  return ids;
+}
+
+std::vector<snapshot> sim_process::log(bool* ended) const {
+  std::vector<snapshot> out;
+  if (ended) *ended = false;
+  std::istringstream in(read_file(dir_ + "/log"));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line == "end") {
+      if (ended) *ended = true;
+      continue;
+    }
+    snapshot s;
+    std::istringstream fields(line);
+    std::string f;
+    while (fields >> f) {
+      auto eq = f.find('=');
+      if (eq == std::string::npos) continue;
+      std::string k = f.substr(0, eq);
+      int v = std::atoi(f.c_str() + eq + 1);
+      if (k == "clock") {
+        s.clock = v;
+      } else {
+        s.in[k] = v;
+      }
+    }
+    out.push_back(s);
+  }
+  return out;
+}
+
+bool sim_process::wait_snapshot(const std::function<bool(const snapshot&)>& pred,
+                                double seconds) {
+  return wait_until(
+      [&] {
+        for (const auto& s : log())
+          if (pred(s)) return true;
+        return false;
+      },
+      seconds);
+}
+
+int sim_process::ident(double seconds) {
+  if (ident_ != 0) return ident_;
+  wait_until(
+      [&] {
+        std::istringstream in(read_file(dir_ + "/args"));
+        std::string a, prev;
+        while (std::getline(in, a)) {
+          if (prev == "-automemlink") ident_ = std::atoi(a.c_str());
+          prev = a;
+        }
+        return ident_ != 0;
+      },
+      seconds);
+  if (ident_ != 0 && area_ == nullptr) {
+    void* p = shmat(ident_, nullptr, SHM_RDONLY);
+    if (p != reinterpret_cast<void*>(-1)) area_ = static_cast<const volatile int*>(p);
+  }
+  return ident_;
+}
+
+int sim_process::inputs_clock() { return ident() && area_ ? area_[0] : -2; }
+int sim_process::input(int index) { return ident() && area_ ? area_[8 + index] : -2; }
+int sim_process::output(int index) { return ident() && area_ ? area_[58 + index] : -2; }
+
+std::string sim_process::stderr_text() const { return read_file(dir_ + "/stderr"); }
+
+}  // namespace e2e

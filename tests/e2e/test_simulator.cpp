@@ -1,0 +1,265 @@
+// The real simulator under its own Xvfb, driven with xdotool and checked
+// through the exchange area and screenshots. Waits count input-clock
+// cycles; the time limits only stop a broken run.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "e2e/e2e_support.h"
+
+using namespace e2e;
+
+namespace {
+
+// Window coordinates of the controls.
+constexpr int ouvrir_x = 55, ouvrir_y = 485;
+constexpr int charger_x = 165, charger_y = 485;
+constexpr int quitter_x = 425, quitter_y = 510;
+constexpr int apropos_x = 435, apropos_y = 35;
+
+int exit_code(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1000 - status; }
+
+// Waits until the simulator has run n more cycles.
+bool run_cycles(sim_process& sim, int n) {
+  int start = sim.inputs_clock();
+  return wait_until([&] { return sim.inputs_clock() >= start + n; });
+}
+
+TEST(Simulator, NoArgumentPrintsUsage) {
+  sim_process sim = sim_process::raw({});
+  int status = sim.wait_exit();
+  EXPECT_EQ(exit_code(status), 0);
+  EXPECT_EQ(sim.stderr_text(),
+            "ERREUR de parametre:\n sudz <controleur>\n\nprobleme interne de memoire\n\n");
+}
+
+TEST(Simulator, FirstCyclesAndLaunch) {
+  sim_process sim("", {"with blank"});
+  ASSERT_FALSE(sim.window().empty());
+  ASSERT_TRUE(sim.wait_snapshot([](const snapshot&) { return true; }));
+  snapshot first = sim.log().front();
+  EXPECT_GE(first.clock, 1);
+  const std::map<std::string, int> expected = {
+      {"T", 0},    {"Niv", 0}, {"Vide", 0 + 1}, {"Tr", 1},   {"St", 0},   {"Prel", 1},
+      {"Lav", 0},  {"Rinc", 0}, {"Ess", 0},     {"T1mt", 0}, {"T5mt", 0}};
+  EXPECT_EQ(first.in, expected);
+
+  // The controller got the arguments split at blanks, then the switch.
+  std::ifstream args(sim.dir() + "/args");
+  std::vector<std::string> argv;
+  for (std::string a; std::getline(args, a);) argv.push_back(a);
+  ASSERT_GE(argv.size(), 4u);
+  EXPECT_EQ(argv[argv.size() - 4], "with");
+  EXPECT_EQ(argv[argv.size() - 3], "blank");
+  EXPECT_EQ(argv[argv.size() - 2], "-automemlink");
+  EXPECT_EQ(std::to_string(sim.ident()), argv.back());
+
+  // The clock keeps rising.
+  EXPECT_TRUE(run_cycles(sim, 50));
+
+  // At the first cycles the step indicators show pre-wash; the hatch is shut.
+  image img = screenshot(sim.window());
+  EXPECT_EQ(img.count(350, 200, 10, 15, red), 150);
+  for (int i = 1; i < 4; ++i) EXPECT_EQ(img.count(350, 200 + 30 * i, 10, 15, blue), 150) << i;
+  EXPECT_EQ(img.count(121, 100, 99, 1, black), 99);  // closed hatch along the tank's top
+  EXPECT_EQ(img.at(146, 57), img.at(480, 300));      // no open flap
+
+  click(sim.window(), quitter_x, quitter_y);
+  EXPECT_EQ(exit_code(sim.wait_exit()), 0);
+  EXPECT_EQ(sim.inputs_clock(), -1);
+  bool ended = false;
+  EXPECT_TRUE(wait_until([&] {
+    sim.log(&ended);
+    return ended;
+  }));
+}
+
+TEST(Simulator, OuvrirTogglesDoorAndHatch) {
+  sim_process sim;
+  std::string w = sim.window();
+  ASSERT_FALSE(w.empty());
+  ASSERT_TRUE(run_cycles(sim, 5));
+  rgb background = screenshot(w).at(480, 300);
+  click(w, ouvrir_x, ouvrir_y);
+  ASSERT_TRUE(wait_until([&] { return sim.input(3) == 0; }));
+  ASSERT_TRUE(run_cycles(sim, 3));
+  image open = screenshot(w);
+  // Open flap: from the hinge (120, 100) to (172, 15).
+  EXPECT_EQ(open.at(146, 57), black);
+  EXPECT_EQ(open.at(172, 16), black);
+  click(w, ouvrir_x, ouvrir_y);
+  ASSERT_TRUE(wait_until([&] { return sim.input(3) == 1; }));
+  ASSERT_TRUE(run_cycles(sim, 3));
+  image shut = screenshot(w);
+  EXPECT_EQ(shut.at(146, 57), background);
+  EXPECT_EQ(shut.count(121, 100, 99, 1, black), 99);
+
+  // "Charger" changes nothing in the exchange area.
+  click(w, charger_x, charger_y);
+  ASSERT_TRUE(run_cycles(sim, 5));
+  const int idle[11] = {0, 0, 1, 1, 0, 1, 0, 0, 0, 0, 0};
+  for (int i = 0; i < 11; ++i) EXPECT_EQ(sim.input(i), idle[i]) << i;
+}
+
+TEST(Simulator, StepIndicatorsFollowNextStep) {
+  sim_process sim("at input clock 3 set output nF to 1\n");
+  std::string w = sim.window();
+  ASSERT_TRUE(wait_until([&] { return sim.input(6) == 1; }));  // "Lav"
+  ASSERT_TRUE(run_cycles(sim, 3));
+  image img = screenshot(w);
+  EXPECT_EQ(img.count(350, 230, 10, 15, red), 150);
+  for (int i : {0, 2, 3}) EXPECT_EQ(img.count(350, 200 + 30 * i, 10, 15, blue), 150) << i;
+  EXPECT_EQ(sim.input(5), 0);
+}
+
+TEST(Simulator, WaterDrawnBlueAtItsLevel) {
+  sim_process sim(
+      "at input clock 2 set output Vi to 1\n"
+      "at input clock 200 set output Vi to 0\n");
+  std::string w = sim.window();
+  ASSERT_TRUE(wait_until([&] { return sim.output(5) == 1; }));
+  ASSERT_TRUE(wait_until([&] { return sim.output(5) == 0; }));
+  ASSERT_TRUE(run_cycles(sim, 3));
+  EXPECT_EQ(sim.input(2), 0);  // no longer empty
+  EXPECT_EQ(sim.input(1), 0);  // below the working level
+  image img = screenshot(w);
+  // Water fills the tank's width from the floor line up to its level.
+  int height = 0;
+  while (height < 350 && img.at(30, 449 - height) == blue) ++height;
+  EXPECT_GT(height, 40);
+  EXPECT_LT(height, 200);
+  EXPECT_EQ(img.count(21, 450 - height, 20, height, blue), 20 * height);
+  EXPECT_NE(img.at(30, 449 - height), blue);
+  EXPECT_NE(img.at(30, 440 - height), blue);
+}
+
+TEST(Simulator, TemperatureReadoutChanges) {
+  sim_process sim(
+      "at input clock 2 set output H to 1\n"
+      "at input clock 300 set output H to 0\n");
+  std::string w = sim.window();
+  ASSERT_TRUE(run_cycles(sim, 1));
+  image before = screenshot(w);
+  ASSERT_TRUE(wait_until([&] { return sim.output(1) == 0 && sim.inputs_clock() > 300; }));
+  image after = screenshot(w);
+  int differing = 0;
+  for (int y = 106; y < 124; ++y)
+    for (int x = 341; x < 439; ++x)
+      if (!(before.at(x, y) == after.at(x, y))) ++differing;
+  EXPECT_GT(differing, 10);
+  EXPECT_EQ(after.count(340, 105, 100, 1, black), 100);  // the readout's outline
+}
+
+TEST(Simulator, OverflowAlarmEndsWithStatusOne) {
+  sim_process sim("at input clock 1 set output Vi to 1\n");
+  ASSERT_FALSE(sim.window().empty());
+  // The alarm box appears after the tank overflows (672 filling cycles).
+  std::vector<std::string> boxes;
+  ASSERT_TRUE(wait_until([&] {
+    boxes = sim.other_windows();
+    return !boxes.empty();
+  }, 120));
+  int frozen = sim.inputs_clock();
+  EXPECT_GE(frozen, 672);
+  EXPECT_EQ(sim.input(1), 1);  // "Niv"
+  usleep(300000);
+  EXPECT_EQ(sim.inputs_clock(), frozen);  // no cycle while the alarm is open
+  EXPECT_TRUE(sim.running());
+  key(boxes.front(), "Return");
+  EXPECT_EQ(exit_code(sim.wait_exit()), 1);
+  EXPECT_EQ(sim.inputs_clock(), -1);
+}
+
+TEST(Simulator, AboutBoxStopsTheCycle) {
+  sim_process sim;
+  std::string w = sim.window();
+  ASSERT_TRUE(run_cycles(sim, 2));
+  click(w, apropos_x, apropos_y);
+  std::vector<std::string> boxes;
+  ASSERT_TRUE(wait_until([&] {
+    boxes = sim.other_windows();
+    return !boxes.empty();
+  }));
+  int frozen = sim.inputs_clock();
+  usleep(300000);
+  EXPECT_EQ(sim.inputs_clock(), frozen);
+  key(boxes.front(), "Return");
+  EXPECT_TRUE(run_cycles(sim, 10));
+}
+
+TEST(Simulator, WindowClosedByTheWindowManager) {
+  sim_process sim;
+  std::string w = sim.window();
+  ASSERT_TRUE(run_cycles(sim, 2));
+  shell(build_dir() + "/tests/e2e/wm_close " + w);
+  EXPECT_EQ(exit_code(sim.wait_exit()), 0);
+  EXPECT_EQ(sim.inputs_clock(), -1);
+}
+
+TEST(Simulator, TerminateSignalTellsTheController) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    sim_process sim;
+    ASSERT_FALSE(sim.window().empty());
+    ASSERT_TRUE(run_cycles(sim, 2));
+    kill(sim.pid(), sig);
+    int status = sim.wait_exit();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
+    EXPECT_EQ(sim.inputs_clock(), -1) << sig;
+    bool ended = false;
+    EXPECT_TRUE(wait_until([&] {
+      sim.log(&ended);
+      return ended;
+    })) << sig;
+  }
+}
+
+TEST(Simulator, NoDisplayLeavesNoOrphanController) {
+  std::string saved = getenv("DISPLAY");
+  setenv("DISPLAY", ":999", 1);
+  sim_process bad;
+  setenv("DISPLAY", saved.c_str(), 1);
+  EXPECT_EQ(exit_code(bad.wait_exit()), 1);
+  // The controller learns the end (or finds the area already gone) and exits.
+  EXPECT_TRUE(wait_until([&] {
+    return shell("pgrep -g " + std::to_string(bad.pid()) + " -f test_controller").empty();
+  }));
+}
+
+TEST(Simulator, RunsOnWithoutAWorkingController) {
+  // A controller that does not exist, one that writes odd values, one killed.
+  {
+    sim_process sim = sim_process::raw({"/nonexistent/controller"});
+    std::string w = sim.window();
+    ASSERT_FALSE(w.empty());
+    usleep(200000);
+    EXPECT_TRUE(sim.running());
+    click(w, quitter_x, quitter_y);
+    EXPECT_EQ(exit_code(sim.wait_exit()), 0);
+  }
+  {
+    sim_process sim(
+        "at input clock 1 set output Vi to 2\n"
+        "at input clock 1 set output H to -1\n"
+        "at input clock 1 set output nF to 7\n");
+    ASSERT_FALSE(sim.window().empty());
+    ASSERT_TRUE(wait_until([&] { return sim.output(5) == 2; }));
+    ASSERT_TRUE(run_cycles(sim, 50));
+    EXPECT_EQ(sim.input(2), 1);  // still empty
+    EXPECT_EQ(sim.input(5), 1);  // still pre-wash
+  }
+  {
+    sim_process sim;
+    std::string w = sim.window();
+    ASSERT_TRUE(run_cycles(sim, 2));
+    shell("pkill -KILL -g " + std::to_string(sim.pid()) + " -f test_controller");
+    EXPECT_TRUE(run_cycles(sim, 50));
+    click(w, quitter_x, quitter_y);
+    EXPECT_EQ(exit_code(sim.wait_exit()), 0);
+  }
+}
+
+}  // namespace
