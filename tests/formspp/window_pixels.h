@@ -5,6 +5,7 @@
 #define TESTS_FORMSPP_WINDOW_PIXELS_H
 
 #include <memory>
+#include <ostream>
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -16,6 +17,10 @@ struct rgb {
   int r, g, b;
   bool operator==(const rgb& o) const { return r == o.r && g == o.g && b == o.b; }
 };
+
+inline std::ostream& operator<<(std::ostream& os, const rgb& c) {
+  return os << "rgb(" << c.r << ", " << c.g << ", " << c.b << ")";
+}
 
 inline rgb rgb_of(Fl_Color c) {
   unsigned char r, g, b;
