@@ -41,13 +41,17 @@ void fl_line(int x, int y, int x1, int y1, unsigned& colour) {
   formspp_detail::line_in_colour(x, y, x1, y1, colour);
 }
 
-void fl_ovalf(int x, int y, int w, int h, unsigned colour) { filled_pie(x, y, w, h, colour); }
+void fl_ovalf(int x, int y, int w, int h, unsigned colour) {
+  filled_pie(x, y, w, h, colour);
+}
 
 void fl_ovalf(int x, int y, int w, int h, int colour) {
   filled_pie(x, y, w, h, static_cast<Fl_Color>(colour));
 }
 
-void fl_circf(int x, int y, int d, unsigned colour) { filled_pie(x, y, d, d, colour); }
+void fl_circf(int x, int y, int d, unsigned colour) {
+  filled_pie(x, y, d, d, colour);
+}
 
 void fl_circf(int x, int y, int d, int colour) {
   filled_pie(x, y, d, d, static_cast<Fl_Color>(colour));
@@ -58,6 +62,5 @@ void fl_drw_String(unsigned align, int x, int y, int w, int h, unsigned colour, 
   std::unique_ptr<char[]> copy(Stoa(text));
   fl_font(face, size);
   fl_color(colour);
-  fl_draw(copy.get(), x, y, w, h, static_cast<Fl_Align>(align), static_cast<Fl_Image*>(nullptr),
-          1);
+  fl_draw(copy.get(), x, y, w, h, static_cast<Fl_Align>(align), static_cast<Fl_Image*>(nullptr), 1);
 }

@@ -6,9 +6,7 @@
 // A box of window pixels: top-left corner (x, y), width w, height h.
 struct pixel_box {
   int x, y, w, h;
-  bool operator==(const pixel_box& o) const {
-    return x == o.x && y == o.y && w == o.w && h == o.h;
-  }
+  bool operator==(const pixel_box& o) const { return x == o.x && y == o.y && w == o.w && h == o.h; }
 };
 
 // A line of window pixels from (x0, y0) to (x1, y1).
@@ -24,9 +22,7 @@ struct pixel_segment {
 struct pixel_arc {
   pixel_box box;
   double a1, a2;
-  bool operator==(const pixel_arc& o) const {
-    return box == o.box && a1 == o.a1 && a2 == o.a2;
-  }
+  bool operator==(const pixel_arc& o) const { return box == o.box && a1 == o.a1 && a2 == o.a2; }
 };
 
 // v truncated toward zero to a pixel coordinate. A value that is not a number gives 0 and one

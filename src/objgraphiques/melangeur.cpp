@@ -17,7 +17,9 @@ melangeur::melangeur(Fl_Window* window, int cx, int cy, int diameter)
       previous_angle_(0.0),
       speed_(0.0) {}
 
-int melangeur::turning() const { return std::fabs(speed_) > turning_threshold ? 1 : 0; }
+int melangeur::turning() const {
+  return std::fabs(speed_) > turning_threshold ? 1 : 0;
+}
 
 void melangeur::react() {
   if (!turning()) return;

@@ -36,8 +36,9 @@ class melangeur {
   // Draws into the current window.
   void draw();
 
-  // The two diameters at angle a: with p = cos(a) * diameter / 2.0 and q = sin(a) * diameter / 2.0,
-  // both truncated toward zero, (cx + p, cy + q)-(cx - p, cy - q) and (cx - q, cy + p)-(cx + q, cy - p).
+  // The two diameters at angle a. With p = cos(a) * diameter / 2.0 and q = sin(a) * diameter / 2.0,
+  // both truncated toward zero: (cx + p, cy + q) to (cx - p, cy - q), then
+  // (cx - q, cy + p) to (cx + q, cy - p).
   std::array<pixel_segment, 2> cross(double a) const;
   int turning() const;
   int radius() const { return diameter_ / 2; }

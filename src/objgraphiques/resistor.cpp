@@ -6,7 +6,9 @@
 resistor::resistor(Fl_Window* window, int cx, int cy, int width, int height)
     : window_(window), cx_(cx), cy_(cy), width_(width), height_(height), heating_(0) {}
 
-unsigned resistor::colour() const { return heating_ ? FL_RED : foreground_; }
+unsigned resistor::colour() const {
+  return heating_ ? FL_RED : foreground_;
+}
 
 std::array<pixel_arc, 3> resistor::bends() const {
   const int h6 = height_ / 6, h3 = height_ / 3, h2 = height_ / 2, w2 = width_ / 2;

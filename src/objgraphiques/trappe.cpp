@@ -4,8 +4,7 @@
 
 #include <FL/fl_draw.H>
 
-trappe::trappe(Fl_Window* window, int x, int y, int length, double angle, int open,
-               int horizontal)
+trappe::trappe(Fl_Window* window, int x, int y, int length, double angle, int open, int horizontal)
     : window_(window),
       x_(x),
       y_(y),

@@ -17,8 +17,7 @@ class vanne {
   // (cx, cy) is the centre of the body; `length` the length of the pipe lines; `gap` the distance
   // between them and the thickness of the bar; `size` the body's diameter and the bar's length.
   // The first draw() always erases the body. The caller sets both colours before it.
-  vanne(Fl_Window* window, int cx, int cy, int length, int gap, int size, int open,
-        int horizontal);
+  vanne(Fl_Window* window, int cx, int cy, int length, int gap, int size, int open, int horizontal);
 
   void change_background(unsigned colour) { background_ = colour; }  // erases the body
   void change_foreground(unsigned colour) { foreground_ = colour; }  // pipe, bar, body

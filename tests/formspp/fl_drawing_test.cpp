@@ -33,16 +33,16 @@ TEST(FlDrawing, LineFormsSetTheColourThenDrawOneLine) {
   unsigned variable = 88u;
   const unsigned constant = 95u;
   int as_int = 255;
-  fl_line(35, 100, 35, 90, 56u);             // literal: value form
-  fl_line(1, 2, 3, 4, variable);             // modifiable variable: reference form
-  fl_line(5, 6, 7, 8, constant);             // constant: value form
-  fl_line(9, 10, 11, 12, FL_BLUE);           // toolkit constant
-  fl_line(13, 14, 15, 16, as_int);           // int converts to the colour index
+  fl_line(35, 100, 35, 90, 56u);    // literal: value form
+  fl_line(1, 2, 3, 4, variable);    // modifiable variable: reference form
+  fl_line(5, 6, 7, 8, constant);    // constant: value form
+  fl_line(9, 10, 11, 12, FL_BLUE);  // toolkit constant
+  fl_line(13, 14, 15, 16, as_int);  // int converts to the colour index
   fl_line(-3, 0, 0, -3, static_cast<unsigned>(FL_BLACK));
   EXPECT_EQ(rec.recorder.calls,
             (calls{"color 56", "line 35 100 35 90", "color 88", "line 1 2 3 4", "color 95",
-                   "line 5 6 7 8", "color 216", "line 9 10 11 12", "color 255",
-                   "line 13 14 15 16", "color 56", "line -3 0 0 -3"}));
+                   "line 5 6 7 8", "color 216", "line 9 10 11 12", "color 255", "line 13 14 15 16",
+                   "color 56", "line -3 0 0 -3"}));
   EXPECT_EQ(variable, 88u);
 }
 
@@ -53,7 +53,9 @@ TEST(FlDrawing, OvalAndDiscAreFullPiesOfTheirBox) {
     calls expected;
   };
   const row rows[] = {
-      {"ovalf unsigned", [] { fl_ovalf(1, 2, 30, 10, 216u); }, {"color 216", "pie 1 2 30 10 0 360"}},
+      {"ovalf unsigned",
+       [] { fl_ovalf(1, 2, 30, 10, 216u); },
+       {"color 216", "pie 1 2 30 10 0 360"}},
       {"ovalf int", [] { fl_ovalf(1, 2, 30, 10, 88); }, {"color 88", "pie 1 2 30 10 0 360"}},
       // The disc of diameter 20 at (10, 10) is centred on (20, 20).
       {"circf unsigned", [] { fl_circf(10, 10, 20, 95u); }, {"color 95", "pie 10 10 20 20 0 360"}},

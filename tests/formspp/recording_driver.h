@@ -24,7 +24,9 @@ class recording_driver : public Fl_Graphics_Driver {
     add("color", {static_cast<double>(c)});
   }
   void color(uchar r, uchar g, uchar b) override { add("color_rgb", {1.0 * r, 1.0 * g, 1.0 * b}); }
-  void rect(int x, int y, int w, int h) override { add("rect", {1.0 * x, 1.0 * y, 1.0 * w, 1.0 * h}); }
+  void rect(int x, int y, int w, int h) override {
+    add("rect", {1.0 * x, 1.0 * y, 1.0 * w, 1.0 * h});
+  }
   void rectf(int x, int y, int w, int h) override {
     add("rectf", {1.0 * x, 1.0 * y, 1.0 * w, 1.0 * h});
   }

@@ -36,13 +36,22 @@ TEST(CuveDraw, EmptySpaceThenWaterThenOutline) {
     calls expected;
   };
   const row rows[] = {
-      {"lidded, level 10.5 drawn as 10", 1, 10, 5.0,
+      {"lidded, level 10.5 drawn as 10",
+       1,
+       10,
+       5.0,
        {"color 49", "rectf 20 100 300 340", "color 216", "rectf 20 440 300 10", "color 56",
         "rect 20 100 300 350"}},
-      {"lidded, empty", 1, 0, 0.0,
+      {"lidded, empty",
+       1,
+       0,
+       0.0,
        {"color 49", "rectf 20 100 300 350", "color 216", "rectf 20 450 300 0", "color 56",
         "rect 20 100 300 350"}},
-      {"open U, held at 349", 0, 349, 50.0,
+      {"open U, held at 349",
+       0,
+       349,
+       50.0,
        {"color 49", "rectf 20 100 300 1", "color 216", "rectf 20 101 300 349", "color 56",
         "line 20 100 20 450", "color 56", "line 20 450 320 450", "color 56",
         "line 320 100 320 450"}},
@@ -80,7 +89,7 @@ calls with_erase(const char* bar) {
   return c;
 }
 const char* const across = "rectf 245 70 30 10";  // vertical pipe, closed
-const char* const along = "rectf 255 60 10 30";    // vertical pipe, open
+const char* const along = "rectf 255 60 10 30";   // vertical pipe, open
 
 TEST(VanneDraw, ErasesOnceAfterAChangeAndAlwaysRedrawsPipeBarAndBody) {
   struct row {
@@ -92,13 +101,16 @@ TEST(VanneDraw, ErasesOnceAfterAChangeAndAlwaysRedrawsPipeBarAndBody) {
   const row rows[] = {
       {"first draw erases, closed", 0, {"draw", "draw"}, {with_erase(across), valve_body(across)}},
       {"first draw erases, open", 1, {"draw"}, {with_erase(along)}},
-      {"open twice erases once", 0,
+      {"open twice erases once",
+       0,
        {"draw", "open", "open", "draw", "draw"},
        {with_erase(across), with_erase(along), valve_body(along)}},
-      {"open then close erases nothing", 0,
+      {"open then close erases nothing",
+       0,
        {"draw", "open", "close", "draw"},
        {with_erase(across), valve_body(across)}},
-      {"close then reopen erases", 1,
+      {"close then reopen erases",
+       1,
        {"draw", "close", "draw", "open", "draw"},
        {with_erase(along), with_erase(across), with_erase(along)}},
   };
@@ -156,10 +168,11 @@ TEST(MelangeurDraw, CircleRadiusIsTheHalvedInteger) {
 
 TEST(ResistorDraw, ThickSerpentineInRedWhileHeatingThenDefaultLineStyle) {
   auto expected = [](const char* colour) {
-    return calls{"line_style 0 5",      colour,
-                 "arc 162 392 16 16 -90 90",  "line 170 392 133 392", "line 170 408 133 408",
-                 "arc 125 376 16 16 90 270",  "arc 125 408 16 16 90 270",
-                 "line 133 376 215 376", "line 133 424 215 424", "line_style 0 0"};
+    return calls{"line_style 0 5",           colour,
+                 "arc 162 392 16 16 -90 90", "line 170 392 133 392",
+                 "line 170 408 133 408",     "arc 125 376 16 16 90 270",
+                 "arc 125 408 16 16 90 270", "line 133 376 215 376",
+                 "line 133 424 215 424",     "line_style 0 0"};
   };
   resistor r(nullptr, 170, 400, 90, 48);
   r.change_background(bg);
@@ -181,16 +194,20 @@ TEST(TrappeDraw, ErasesThePositionShownBeforeOnlyOnTheFirstDrawAfterAChange) {
     std::vector<calls> draws;
   };
   const row rows[] = {
-      {"constructed open, closed before the first draw", 1,
+      {"constructed open, closed before the first draw",
+       1,
        {"close", "draw"},
        {{"color 216", closed_seg}}},
-      {"constructed open, drawn open: erases the closed position", 1,
+      {"constructed open, drawn open: erases the closed position",
+       1,
        {"draw", "draw"},
        {{"color 49", closed_seg, "color 216", open_seg}, {"color 216", open_seg}}},
-      {"constructed closed, opened before the first draw", 0,
+      {"constructed closed, opened before the first draw",
+       0,
        {"open", "draw"},
        {{"color 216", open_seg}}},
-      {"open, draw, close, draw", 1,
+      {"open, draw, close, draw",
+       1,
        {"open", "draw", "close", "draw", "draw"},
        {{"color 49", closed_seg, "color 216", open_seg},
         {"color 49", open_seg, "color 216", closed_seg},

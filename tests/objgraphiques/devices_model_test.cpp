@@ -81,10 +81,10 @@ TEST(Cuve, ThresholdsCompareTheLevelWithTheIntegerThresholds) {
     int empty, full, overfull;
   };
   const row rows[] = {
-      {1, 280, 0.0, 1, 0, 0},     {1, 280, 0.999, 1, 0, 0},   {1, 280, 1.0, 0, 0, 0},
-      {1, 280, 279.99, 0, 0, 0},  {1, 280, 280.0, 0, 1, 0},   {1, 280, 335.99, 0, 1, 0},
-      {1, 280, 336.0, 0, 1, 1},   {1, 20, 19.0, 0, 0, 0},     {1, 20, 20.0, 0, 1, 0},
-      {1, 20, 24.0, 0, 1, 1},     {1, 25, 29.9, 0, 1, 0},     {1, 25, 30.0, 0, 1, 1},
+      {1, 280, 0.0, 1, 0, 0},    {1, 280, 0.999, 1, 0, 0}, {1, 280, 1.0, 0, 0, 0},
+      {1, 280, 279.99, 0, 0, 0}, {1, 280, 280.0, 0, 1, 0}, {1, 280, 335.99, 0, 1, 0},
+      {1, 280, 336.0, 0, 1, 1},  {1, 20, 19.0, 0, 0, 0},   {1, 20, 20.0, 0, 1, 0},
+      {1, 20, 24.0, 0, 1, 1},    {1, 25, 29.9, 0, 1, 0},   {1, 25, 30.0, 0, 1, 1},
       {1, 13, 15.0, 0, 1, 1},  // 12 * 13 / 10 = 15.6 truncated to 15
       {1, 13, 14.9, 0, 1, 0},
   };
@@ -179,18 +179,6 @@ TEST(Vanne, PipeLinesAndHalvingsTruncate) {
   EXPECT_EQ(horizontal.body_radius(), 15);
 }
 
-TEST(Vanne, TheBodyIsErasedOnlyOnTheFirstDrawAfterAChange) {
-  EXPECT_EQ(vanne(nullptr, 0, 0, 1, 1, 1, 0, 0).needs_erase(), 1);  // first draw, closed
-  EXPECT_EQ(vanne(nullptr, 0, 0, 1, 1, 1, 1, 0).needs_erase(), 1);  // first draw, open
-  EXPECT_EQ(vanne(nullptr, 0, 0, 1, 1, 1, 0, 0).drawn_state(), 1);
-  EXPECT_EQ(vanne(nullptr, 0, 0, 1, 1, 1, 1, 0).drawn_state(), 0);
-  vanne v(nullptr, 0, 0, 1, 1, 1, 0, 0);
-  v.close();
-  v.open();
-  v.close();
-  EXPECT_EQ(v.is_open(), 0);
-}
-
 // ---- melangeur ----
 
 TEST(Melangeur, CrossEndPointsTruncateTowardZero) {
@@ -222,8 +210,8 @@ TEST(Melangeur, TurnsOnlyAboveTheThreshold) {
     double angle, previous;  // after two reacts
   };
   const row rows[] = {
-      {0.0, 0, 40.0, 0.0},         {0.001, 0, 40.0, 0.0},       {-0.001, 0, 40.0, 0.0},
-      {0.0011, 1, 40.0022, 40.0011}, {-0.02, 1, 39.96, 39.98},  {0.1, 1, 40.2, 40.1},
+      {0.0, 0, 40.0, 0.0},           {0.001, 0, 40.0, 0.0},    {-0.001, 0, 40.0, 0.0},
+      {0.0011, 1, 40.0022, 40.0011}, {-0.02, 1, 39.96, 39.98}, {0.1, 1, 40.2, 40.1},
       {100.0, 1, 240.0, 140.0},
   };
   for (const row& r : rows) {
@@ -309,7 +297,7 @@ TEST(Trappe, SegmentsOfBothPositions) {
       // 45 radians: cl = 52, sl = 85.
       {1, 45.0, {120, 100, 220, 100}, {120, 100, 172, 15}},
       {0, 45.0, {120, 100, 120, 200}, {120, 100, 205, 48}},
-      {0, 0.0, {120, 100, 120, 200}, {120, 100, 120, 0}},   // straight up
+      {0, 0.0, {120, 100, 120, 200}, {120, 100, 120, 0}},  // straight up
       {1, 0.0, {120, 100, 220, 100}, {120, 100, 220, 100}},
       {1, -1.0, {120, 100, 220, 100}, {120, 100, 174, 184}},  // cl 54, sl -84
   };
@@ -323,17 +311,6 @@ TEST(Trappe, SegmentsOfBothPositions) {
     EXPECT_EQ(t.current_segment(), r.closed);
     EXPECT_EQ(t.erased_segment(), r.open);
   }
-}
-
-TEST(Trappe, EraseIsDueOnlyAfterAChangeSinceTheLastDraw) {
-  trappe opened(nullptr, 0, 0, 10, 1.0, 1, 1);
-  EXPECT_EQ(opened.drawn_state(), 0);
-  EXPECT_EQ(opened.needs_erase(), 1);
-  opened.close();  // closed before the first draw: nothing to erase
-  EXPECT_EQ(opened.needs_erase(), 0);
-  trappe closed(nullptr, 0, 0, 10, 1.0, 0, 1);
-  EXPECT_EQ(closed.drawn_state(), 1);
-  EXPECT_EQ(closed.needs_erase(), 1);
 }
 
 }  // namespace
