@@ -99,7 +99,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration) cpu_time[run.benchmark_name()] = run.GetAdjustedCPUTime();
+      if (run.run_type == Run::RT_Iteration)
+        cpu_time[run.benchmark_name()] = run.GetAdjustedCPUTime();
     ConsoleReporter::ReportRuns(runs);
   }
 };

@@ -9,7 +9,9 @@
 
 namespace {
 
-inline int unsigned_code(char c) { return static_cast<unsigned char>(c); }
+inline int unsigned_code(char c) {
+  return static_cast<unsigned char>(c);
+}
 
 inline bool is_ascii_alnum(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -18,7 +20,14 @@ inline bool is_ascii_alnum(char c) {
 // Accented lower-case letters that continue a word after a token.
 inline bool is_accented_lower(char c) {
   switch (unsigned_code(c)) {
-    case 224: case 226: case 231: case 232: case 233: case 234: case 244: case 140:
+    case 224:
+    case 226:
+    case 231:
+    case 232:
+    case 233:
+    case 234:
+    case 244:
+    case 140:
       return true;
     default:
       return false;
@@ -53,8 +62,7 @@ std::string next_record(const std::string& text, char separator, std::string& re
 
 std::string next_record(const std::string& text, const char* separators, std::string& rest,
                         char& found) {
-  const size_t p = (separators && *separators) ? text.find_first_of(separators)
-                                               : std::string::npos;
+  const size_t p = (separators && *separators) ? text.find_first_of(separators) : std::string::npos;
   if (p == std::string::npos) {
     std::string record = text;
     rest.clear();
@@ -210,12 +218,26 @@ std::string upcase_accent(std::string text) {
       continue;
     }
     switch (code) {
-      case 232: case 233: case 234: result += 'E'; break;
-      case 224: case 226: result += 'A'; break;
-      case 244: result += 'O'; break;
-      case 231: result += 'C'; break;
-      case 140: result += 'I'; break;
-      default: break;  // other 8-bit characters have no plain capital and are left out
+      case 232:
+      case 233:
+      case 234:
+        result += 'E';
+        break;
+      case 224:
+      case 226:
+        result += 'A';
+        break;
+      case 244:
+        result += 'O';
+        break;
+      case 231:
+        result += 'C';
+        break;
+      case 140:
+        result += 'I';
+        break;
+      default:
+        break;  // other 8-bit characters have no plain capital and are left out
     }
   }
   return result;

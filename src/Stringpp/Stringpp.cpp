@@ -11,12 +11,20 @@
 namespace {
 
 // Readers use the signed 8-bit code of a character.
-inline int signed_code(char c) { return static_cast<signed char>(c); }
+inline int signed_code(char c) {
+  return static_cast<signed char>(c);
+}
 // Character tests use the unsigned code.
-inline int unsigned_code(char c) { return static_cast<unsigned char>(c); }
+inline int unsigned_code(char c) {
+  return static_cast<unsigned char>(c);
+}
 
-inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
-inline bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+inline bool is_ascii_letter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 inline int hex_digit_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -46,7 +54,8 @@ std::string dtoS_exact(double magnitude, int decimals) {
   size_t point = digits.find('.');
   std::string int_part = digits.substr(0, point);
   std::string frac = digits.substr(point + 1);
-  if (n >= static_cast<int>(frac.size())) return int_part + "." + frac + std::string(n - frac.size(), '0');
+  if (n >= static_cast<int>(frac.size()))
+    return int_part + "." + frac + std::string(n - frac.size(), '0');
 
   bool up = false;
   if (frac[n] > '5') {
@@ -85,7 +94,8 @@ U read_decimal(const std::string& text) {
   } else {
     value = static_cast<U>(signed_code(text[0]) - '0');
   }
-  for (size_t i = 1; i < text.size(); ++i) value = value * 10 + static_cast<U>(signed_code(text[i]) - '0');
+  for (size_t i = 1; i < text.size(); ++i)
+    value = value * 10 + static_cast<U>(signed_code(text[i]) - '0');
   return value * sign;
 }
 
@@ -164,11 +174,17 @@ std::string unslongbyS(unsigned long value) {
   return std::string(p, end);
 }
 
-std::string hex1toS(int value) { return std::string(1, "0123456789abcdef"[value & 15]); }
+std::string hex1toS(int value) {
+  return std::string(1, "0123456789abcdef"[value & 15]);
+}
 
-std::string hex2toS(int value) { return hex1toS(value >> 4) + hex1toS(value); }
+std::string hex2toS(int value) {
+  return hex1toS(value >> 4) + hex1toS(value);
+}
 
-std::string hex4toS(int value) { return hex2toS(value >> 8) + hex2toS(value); }
+std::string hex4toS(int value) {
+  return hex2toS(value >> 8) + hex2toS(value);
+}
 
 std::string hex8toS(long value) {
   return hex4toS(static_cast<int>(value >> 16)) + hex4toS(static_cast<int>(value & 0xffff));
@@ -181,7 +197,9 @@ std::string bin8toS(int value) {
   return text;
 }
 
-std::string ctoS(char c) { return std::string(1, c); }
+std::string ctoS(char c) {
+  return std::string(1, c);
+}
 
 char* Stoa(const std::string& text) {
   char* array = new char[text.size() + 1];
@@ -192,11 +210,17 @@ char* Stoa(const std::string& text) {
 
 // ---- Text to number ----
 
-int Stoi(std::string text) { return static_cast<int32_t>(read_decimal<uint32_t>(text)); }
+int Stoi(std::string text) {
+  return static_cast<int32_t>(read_decimal<uint32_t>(text));
+}
 
-long Stol(std::string text) { return static_cast<int32_t>(read_decimal<uint32_t>(text)); }
+long Stol(std::string text) {
+  return static_cast<int32_t>(read_decimal<uint32_t>(text));
+}
 
-long long Stoll(std::string text) { return static_cast<int64_t>(read_decimal<uint64_t>(text)); }
+long long Stoll(std::string text) {
+  return static_cast<int64_t>(read_decimal<uint64_t>(text));
+}
 
 double Stod(std::string text, char separator) {
   const size_t size = text.size();
@@ -322,9 +346,13 @@ int checkbin(const std::string& text) {
   return 1;
 }
 
-int beginbynumber(const std::string& text) { return !text.empty() && is_digit(text[0]) ? 1 : 0; }
+int beginbynumber(const std::string& text) {
+  return !text.empty() && is_digit(text[0]) ? 1 : 0;
+}
 
-int checkvarname(const std::string& text) { return is_varname(text, false) ? 1 : 0; }
+int checkvarname(const std::string& text) {
+  return is_varname(text, false) ? 1 : 0;
+}
 
 int checkvarname_with_pre_underscore(const std::string& text) {
   return is_varname(text, true) ? 1 : 0;
@@ -339,7 +367,9 @@ int check_ISO_8859_1_alphabetical_letter(char c) {
              : 0;
 }
 
-int est_lc(char c) { return is_ascii_letter(c) || is_digit(c) || c == '_' || c == '@' ? 1 : 0; }
+int est_lc(char c) {
+  return is_ascii_letter(c) || is_digit(c) || c == '_' || c == '@' ? 1 : 0;
+}
 
 // ---- Cutting by position ----
 

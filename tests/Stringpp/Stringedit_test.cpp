@@ -21,8 +21,9 @@ TEST(NextRecord, SingleSeparator) {
     std::string record, rest;
   };
   const Case cases[] = {
-      {"a\n\nb", '\n', "a", "\nb"}, {"\nb", '\n', "", "b"},    {"b", '\n', "b", ""},
-      {"", '\n', "", ""},           {"a\n", '\n', "a", ""},    {"/a/b", '/', "", "a/b"},
+      {"a\n\nb", '\n', "a", "\nb"}, {"\nb", '\n', "", "b"},
+      {"b", '\n', "b", ""},         {"", '\n', "", ""},
+      {"a\n", '\n', "a", ""},       {"/a/b", '/', "", "a/b"},
       {"k=v=w", '=', "k", "v=w"},   {std::string("x\0y", 3), '\0', "x", "y"},
   };
   for (const Case& c : cases) {
@@ -53,12 +54,9 @@ TEST(NextRecord, SeparatorSet) {
     char found;
   };
   const Case cases[] = {
-      {"k=v;w", "=;", "k", "v;w", '='},
-      {"v;w", "=;", "v", "w", ';'},
-      {"abc", "=;", "abc", "", ' '},
-      {"", "=;", "", "", ' '},
-      {";", "=;", "", "", ';'},
-      {"k=v", "", "k=v", "", ' '},  // an empty set finds nothing
+      {"k=v;w", "=;", "k", "v;w", '='}, {"v;w", "=;", "v", "w", ';'},
+      {"abc", "=;", "abc", "", ' '},    {"", "=;", "", "", ' '},
+      {";", "=;", "", "", ';'},         {"k=v", "", "k=v", "", ' '},  // an empty set finds nothing
       {"k=v", nullptr, "k=v", "", ' '},
   };
   for (const Case& c : cases) {
@@ -158,7 +156,7 @@ TEST(Searching, ContainsToken) {
       {"speed_x", "speed", 1},
       {"speed2", "speed", 0},
       {"a speed", "speed", 1},
-      {"myspeed", "speed", 1},  // the character before is not examined
+      {"myspeed", "speed", 1},       // the character before is not examined
       {"speedy speed", "speed", 0},  // only the first occurrence counts
       {"slow", "speed", 0},
       {"", "speed", 0},
@@ -181,8 +179,8 @@ TEST(Rewriting, Substitutions) {
     std::string text, old, replacement, result;
   };
   const Case strings[] = {
-      {"aaa", "aa", "b", "ba"},      {"a.b.c", ".", "::", "a::b::c"}, {"abc", "", "X", "abc"},
-      {"", "a", "b", ""},            {"abc", "abc", "", ""},          {"aXa", "a", "aa", "aaXaa"},
+      {"aaa", "aa", "b", "ba"}, {"a.b.c", ".", "::", "a::b::c"}, {"abc", "", "X", "abc"},
+      {"", "a", "b", ""},       {"abc", "abc", "", ""},          {"aXa", "a", "aa", "aaXaa"},
       {"abc", "d", "X", "abc"},
   };
   for (const Case& c : strings)
@@ -273,10 +271,18 @@ TEST(Paths, SupressFilenameExtension) {
     std::string path, result;
   };
   const Case cases[] = {
-      {"dir/file.txt", "dir/file"}, {"archive.tar.gz", "archive.tar"}, {"file.", "file"},
-      {"dir.d/file", "dir.d/file"}, {"a..b", "a..b"},                  {".profile", ""},
-      {"dir/.profile", "dir/"},     {"a.\\b", "a.\\b"},                {"noext", "noext"},
-      {"", ""},                     {".", ""},                         {"/x/y.c", "/x/y"},
+      {"dir/file.txt", "dir/file"},
+      {"archive.tar.gz", "archive.tar"},
+      {"file.", "file"},
+      {"dir.d/file", "dir.d/file"},
+      {"a..b", "a..b"},
+      {".profile", ""},
+      {"dir/.profile", "dir/"},
+      {"a.\\b", "a.\\b"},
+      {"noext", "noext"},
+      {"", ""},
+      {".", ""},
+      {"/x/y.c", "/x/y"},
   };
   for (const Case& c : cases) EXPECT_EQ(supress_filename_extension(c.path), c.result) << c.path;
 }

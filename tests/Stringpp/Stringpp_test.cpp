@@ -15,7 +15,9 @@
 
 namespace {
 
-std::string code_text(int code) { return std::string(1, static_cast<char>(code)); }
+std::string code_text(int code) {
+  return std::string(1, static_cast<char>(code));
+}
 
 // ---------------------------------------------------------------------------------------------
 // Fixed-point writing
@@ -64,9 +66,10 @@ TEST(DtoS, Table) {
       {2.0 / 3, 12, "0.666666666667"},
       {0.5e-10 + 0.5e-10, 10, "0.0000000001"},
       {std::ldexp(1.0, -11), 10, "0.0004882812"},  // 0.00048828125: one half dropped
-      {-9.99999999999, 10, "-10.0000000000"},  // the double lies just above
+      {-9.99999999999, 10, "-10.0000000000"},      // the double lies just above
   };
-  for (const Case& c : cases) EXPECT_EQ(dtoS(c.value, c.decimals), c.text) << c.value << " " << c.decimals;
+  for (const Case& c : cases)
+    EXPECT_EQ(dtoS(c.value, c.decimals), c.text) << c.value << " " << c.decimals;
 }
 
 TEST(DtoS, NotFiniteAndExtremes) {
@@ -148,7 +151,8 @@ TEST(DtoS, MatchesReferenceOnRandomValues) {
         break;
       }
       default:  // near whole units, where the decimals carry into the integer part
-        x = static_cast<double>(rng() % 1000000) + 1.0 - std::pow(10.0, -static_cast<int>(rng() % 12));
+        x = static_cast<double>(rng() % 1000000) + 1.0 -
+            std::pow(10.0, -static_cast<int>(rng() % 12));
         break;
     }
     if (rng() & 1) x = -x;
@@ -283,8 +287,9 @@ TEST(HexBinWriters, RoundTripsThroughReaders) {
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     ASSERT_EQ(Stouhex(upper), u);
     // 32 binary digits read back both ways.
-    const std::string b32 = bin8toS(static_cast<int>(u >> 24)) + bin8toS(static_cast<int>(u >> 16)) +
-                            bin8toS(static_cast<int>(u >> 8)) + bin8toS(static_cast<int>(u));
+    const std::string b32 = bin8toS(static_cast<int>(u >> 24)) +
+                            bin8toS(static_cast<int>(u >> 16)) + bin8toS(static_cast<int>(u >> 8)) +
+                            bin8toS(static_cast<int>(u));
     ASSERT_EQ(Stoubin(b32), u);
     ASSERT_EQ(Stosbin(b32), static_cast<int32_t>(u));
   }
@@ -310,10 +315,22 @@ TEST(DecimalReaders, Table) {
     int value;
   };
   const Case cases[] = {
-      {"", 0},          {"0", 0},       {"42", 42},   {"-12", -12},       {"-", 0},
-      {"+5", -45},      {"12a", 169},   {"007", 7},   {"-0", 0},          {" 1", -159},
-      {"2147483647", INT32_MAX},        {"2147483648", INT32_MIN},       {"4294967296", 0},
-      {"-2147483648", INT32_MIN},       {"\xe9", -71},                      {"1\xe9", -61},
+      {"", 0},
+      {"0", 0},
+      {"42", 42},
+      {"-12", -12},
+      {"-", 0},
+      {"+5", -45},
+      {"12a", 169},
+      {"007", 7},
+      {"-0", 0},
+      {" 1", -159},
+      {"2147483647", INT32_MAX},
+      {"2147483648", INT32_MIN},
+      {"4294967296", 0},
+      {"-2147483648", INT32_MIN},
+      {"\xe9", -71},
+      {"1\xe9", -61},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Stoi(c.text), c.value) << c.text;
@@ -400,8 +417,8 @@ TEST(HexReaders, Table) {
   EXPECT_EQ(Stoshex("7FFFFFFF"), INT32_MAX);
   EXPECT_EQ(Stoshex("80000000"), INT32_MIN);
   EXPECT_EQ(Stoshex("9"), -7);
-  EXPECT_EQ(Stoshex("x"), 16 * 0 - 16);  // a letter first counts as negative; "x" is a 0 digit
-  EXPECT_EQ(Stoshex("\xe9"), 0);          // signed code: not a negative number
+  EXPECT_EQ(Stoshex("x"), -16);   // any code from "8" on starts a negative number; "x" is a 0
+  EXPECT_EQ(Stoshex("\xe9"), 0);  // signed code: not a negative number
   EXPECT_EQ(Stoshex(""), 0);
 }
 
@@ -456,6 +473,7 @@ TEST(Checks, Table) {
     const char* text;
     int uint_, int_, hex, hexintel, bin, number_first, varname, pre_underscore;
   };
+  // clang-format off
   const Case cases[] = {
       //                uint int hex intel bin num var pre
       {"", 0, 0, 1, 0, 1, 0, 0, 0},
@@ -484,6 +502,7 @@ TEST(Checks, Table) {
       {"\xe9t\xe9", 0, 0, 0, 0, 0, 0, 0, 0},
       {"a\xe9", 0, 0, 0, 0, 0, 0, 0, 0},
   };
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(checkuint(c.text), c.uint_) << c.text;
     EXPECT_EQ(checkint(c.text), c.int_) << c.text;
@@ -523,7 +542,8 @@ TEST(Checks, EveryCharacterCode) {
     EXPECT_EQ(beginbynumber(one), digit ? 1 : 0) << code;
     EXPECT_EQ(checkvarname(one), upper || lower ? 1 : 0) << code;
     EXPECT_EQ(checkhexintel(one + "h"), hex ? 1 : 0) << code;
-    EXPECT_EQ(checkvarname("a" + one + "b"), upper || lower || digit || code == '_' ? 1 : 0) << code;
+    EXPECT_EQ(checkvarname("a" + one + "b"), upper || lower || digit || code == '_' ? 1 : 0)
+        << code;
   }
   for (int code : {215, 216, 247, 248, 254})
     EXPECT_EQ(check_ISO_8859_1_alphabetical_letter(static_cast<char>(code)), 0) << code;
