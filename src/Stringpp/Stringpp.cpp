@@ -51,9 +51,10 @@ std::string dtoS_exact(double magnitude, int decimals) {
   std::vector<char> buf(320 + kExactDigits + 8);
   int len = std::snprintf(buf.data(), buf.size(), "%.*f", kExactDigits, magnitude);
   std::string digits(buf.data(), static_cast<size_t>(len));
-  size_t point = digits.find('.');
-  std::string int_part = digits.substr(0, point);
-  std::string frac = digits.substr(point + 1);
+  // The radix character depends on the locale: only the digits around it are used.
+  const size_t point = digits.find_first_not_of("0123456789");
+  const std::string int_part = digits.substr(0, point);
+  const std::string frac = digits.substr(digits.size() - kExactDigits);
   if (n >= static_cast<int>(frac.size()))
     return int_part + "." + frac + std::string(n - frac.size(), '0');
 
@@ -66,16 +67,11 @@ std::string dtoS_exact(double magnitude, int decimals) {
   std::string kept = int_part + frac.substr(0, n);
   if (up) {
     size_t i = kept.size();
-    while (i > 0) {
-      --i;
-      if (kept[i] == '9') {
-        kept[i] = '0';
-      } else {
-        ++kept[i];
-        break;
-      }
-      if (i == 0) kept.insert(kept.begin(), '1');
-    }
+    while (i > 0 && kept[i - 1] == '9') kept[--i] = '0';
+    if (i == 0)
+      kept.insert(kept.begin(), '1');
+    else
+      ++kept[i - 1];
   }
   size_t int_len = kept.size() - n;
   return kept.substr(0, int_len) + "." + kept.substr(int_len);
