@@ -98,9 +98,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> cpu_time;
 
   void ReportRuns(const std::vector<Run>& runs) override {
+    // With repetitions the mean stands for the benchmark.
     for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration)
-        cpu_time[run.benchmark_name()] = run.GetAdjustedCPUTime();
+      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "mean")
+        cpu_time[run.run_name.str()] = run.GetAdjustedCPUTime();
     ConsoleReporter::ReportRuns(runs);
   }
 };
