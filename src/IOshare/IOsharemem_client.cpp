@@ -42,7 +42,9 @@ bool parse_decimal(const char* text, int* value) {
 }
 
 // Length of the name in a slot, never beyond the slot.
-size_t slot_length(const char* slot) { return strnlen(slot, ioshare::kNameSlotSize); }
+size_t slot_length(const char* slot) {
+  return strnlen(slot, ioshare::kNameSlotSize);
+}
 
 bool same_name(const std::string& name, const char* slot) {
   const size_t n = slot_length(slot);
@@ -141,7 +143,8 @@ void IOsharemem_client::setreset_output(const std::string& name, int value) {
 void IOsharemem_client::outputs_refresh() {
   ioshare::lock_take(&area->lock, kClientLockWaitUs, true);
   // Unsigned, so that the count wraps instead of overflowing.
-  const uint32_t clock = static_cast<uint32_t>(__atomic_load_n(&area->outputs_clock, __ATOMIC_RELAXED));
+  const uint32_t clock =
+      static_cast<uint32_t>(__atomic_load_n(&area->outputs_clock, __ATOMIC_RELAXED));
   __atomic_store_n(&area->outputs_clock, static_cast<int32_t>(clock + 1u), __ATOMIC_RELAXED);
   ioshare::lock_give(&area->lock);
 }

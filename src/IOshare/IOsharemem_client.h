@@ -70,11 +70,11 @@ class IOsharemem_client {
   int nb_inputs;
   int nb_outputs;
   ioshare::exchange_area* area;
-  std::vector<int> inputs;   // local copy of the input values
-  int last_clock;            // input clock of the last snapshot
-  pid_t creator;             // the simulator's process, watched while idle
-  int idle_polls;            // polls with nothing new since the last watch
-  bool ended;                // the simulator has vanished
+  std::vector<int> inputs;  // local copy of the input values
+  int last_clock;           // input clock of the last snapshot
+  pid_t creator;            // the simulator's process, watched while idle
+  int idle_polls;           // polls with nothing new since the last watch
+  bool ended;               // the simulator has vanished
 };
 
 #endif

@@ -63,11 +63,12 @@ class IOsharemem_server {
   void sharing_terminate();
 
  private:
-  int ident;                      // segment identifier
-  ioshare::exchange_area* area;   // the attached area
-  int nb_inputs;                  // counts as laid out, kept here so that a
-  int nb_outputs;                 // controller scribbling on the area cannot
-                                  // lead the simulator outside it
+  int ident;                     // segment identifier
+  ioshare::exchange_area* area;  // the attached area
+  // The counts as laid out, kept here so that a controller scribbling on the
+  // area cannot lead the simulator outside it.
+  int nb_inputs;
+  int nb_outputs;
 };
 
 #endif

@@ -19,7 +19,9 @@ namespace {
 // a system call; a fork handler renews it in the child.
 int32_t g_pid = 0;
 
-void renew_pid() { __atomic_store_n(&g_pid, static_cast<int32_t>(getpid()), __ATOMIC_RELAXED); }
+void renew_pid() {
+  __atomic_store_n(&g_pid, static_cast<int32_t>(getpid()), __ATOMIC_RELAXED);
+}
 
 // Busy tries before sleeping: the lock is held for a few words at most, so a
 // short spin usually wins it without a system call.

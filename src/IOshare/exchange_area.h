@@ -41,12 +41,12 @@
 
 namespace ioshare {
 
-constexpr int kAreaSize = 4533;       // bytes in the segment
-constexpr int kValueSlots = 50;       // value slots per side
-constexpr int kMaxSignals = 41;       // name slots per side: at most 41 signals
-constexpr int kNameSlotSize = 50;     // bytes per name slot, NUL included
+constexpr int kAreaSize = 4533;                    // bytes in the segment
+constexpr int kValueSlots = 50;                    // value slots per side
+constexpr int kMaxSignals = 41;                    // name slots per side: at most 41 signals
+constexpr int kNameSlotSize = 50;                  // bytes per name slot, NUL included
 constexpr int kMaxNameLength = kNameSlotSize - 1;  // 49 characters
-constexpr int kSpareOffset = 4532;    // the last byte, used by neither side
+constexpr int kSpareOffset = 4532;                 // the last byte, used by neither side
 
 // The lock held in the area's 16-byte slot.
 struct area_lock {

@@ -40,12 +40,18 @@ std::vector<std::string> controller(int ident, const std::vector<std::string>& o
   return argv;
 }
 
+// The value of input i at cycle c: distinct per cycle and input, except
+// input 4 ("St"), always 1.
+int input_of_cycle(int c, int i) {
+  return i == 4 ? 1 : c * 100 + i;
+}
+
 // Runs cycles as the simulator does (inputs, go, outputs, 5 ms pause) until
 // done() holds or max_cycles have passed; true when done() held.
 template <typename Done>
 bool run_cycles(IOsharemem_server& s, int max_cycles, Done done) {
   for (int cycle = 1; cycle <= max_cycles; ++cycle) {
-    for (int i = 0; i < 11; ++i) s.setreset_input(i, (cycle + i) % 2);
+    for (int i = 0; i < 11; ++i) s.setreset_input(i, input_of_cycle(cycle, i));
     s.inputs_go();
     if (done()) return true;
     usleep(5000);
@@ -103,7 +109,7 @@ TEST(IOsharememClient, NamesMatchExactlyAndTheLastDuplicateWins) {
   const struct {
     const char* name;
     int value;
-  } lookups[] = {{"A", 3}, {"B", 2}, {"Niv", 4}, {"niv", 0}, {"Niv ", 0},
+  } lookups[] = {{"A", 3},    {"B", 2},  {"Niv", 4},  {"niv", 0}, {"Niv ", 0},
                  {" Niv", 0}, {"Ni", 0}, {"Nivv", 0}, {"", 0}};
   for (const auto& l : lookups) EXPECT_EQ(c.input_is_set(l.name), l.value) << '"' << l.name << '"';
   EXPECT_EQ(c.input_is_set(std::string("Niv\0x", 5)), 0) << "a NUL inside is no end";
@@ -156,8 +162,8 @@ TEST(IOsharememClient, BadIdentifiersAndSegmentsAreRefused) {
   // Segments of the wrong size, or of the right size with impossible counts.
   struct segment {
     int size, nb_inputs, nb_outputs, ident;
-  } segs[] = {{100, 0, 0, 0}, {8192, 0, 0, 0}, {4533, 42, 11, 0}, {4533, 11, -1, 0},
-              {4533, INT_MIN, 0, 0}};
+  } segs[] = {
+      {100, 0, 0, 0}, {8192, 0, 0, 0}, {4533, 42, 11, 0}, {4533, 11, -1, 0}, {4533, INT_MIN, 0, 0}};
   for (segment& g : segs) {
     g.ident = shmget(IPC_PRIVATE, g.size, 0600);
     ASSERT_GE(g.ident, 0);
@@ -185,11 +191,24 @@ TEST(IOsharememClient, BadIdentifiersAndSegmentsAreRefused) {
       {{tc, "-automemlink", "0"}, kHead + "ident_mem ==0 !\n\n"},
       {controller(gone),
        id(gone) + kHead + "shmat() client refuse pour ident mem=" + std::to_string(gone) + "\n\n"},
-      {controller(segs[0].ident), id(segs[0].ident) + kHead + "segment de 100 octets au lieu de 4533 pour ident mem=" + std::to_string(segs[0].ident) + "\n\n"},
-      {controller(segs[1].ident), id(segs[1].ident) + kHead + "segment de 8192 octets au lieu de 4533 pour ident mem=" + std::to_string(segs[1].ident) + "\n\n"},
-      {controller(segs[2].ident), id(segs[2].ident) + kHead + "nombres d'entrees et de sorties 42 et 11 hors de 0..41 pour ident mem=" + std::to_string(segs[2].ident) + "\n\n"},
-      {controller(segs[3].ident), id(segs[3].ident) + kHead + "nombres d'entrees et de sorties 11 et -1 hors de 0..41 pour ident mem=" + std::to_string(segs[3].ident) + "\n\n"},
-      {controller(segs[4].ident), id(segs[4].ident) + kHead + "nombres d'entrees et de sorties -2147483648 et 0 hors de 0..41 pour ident mem=" + std::to_string(segs[4].ident) + "\n\n"},
+      {controller(segs[0].ident), id(segs[0].ident) + kHead +
+                                      "segment de 100 octets au lieu de 4533 pour ident mem=" +
+                                      std::to_string(segs[0].ident) + "\n\n"},
+      {controller(segs[1].ident), id(segs[1].ident) + kHead +
+                                      "segment de 8192 octets au lieu de 4533 pour ident mem=" +
+                                      std::to_string(segs[1].ident) + "\n\n"},
+      {controller(segs[2].ident),
+       id(segs[2].ident) + kHead +
+           "nombres d'entrees et de sorties 42 et 11 hors de 0..41 pour ident mem=" +
+           std::to_string(segs[2].ident) + "\n\n"},
+      {controller(segs[3].ident),
+       id(segs[3].ident) + kHead +
+           "nombres d'entrees et de sorties 11 et -1 hors de 0..41 pour ident mem=" +
+           std::to_string(segs[3].ident) + "\n\n"},
+      {controller(segs[4].ident),
+       id(segs[4].ident) + kHead +
+           "nombres d'entrees et de sorties -2147483648 et 0 hors de 0..41 pour ident mem=" +
+           std::to_string(segs[4].ident) + "\n\n"},
   };
   for (const auto& c : cases) {
     const testsupport::child_result r = testsupport::run_program(c.argv);
@@ -207,7 +226,7 @@ TEST(IOsharememClient, HandshakeWithAControllerProcess) {
                           "# comment\n"
                           "at input clock 3 set output Vi to 1\n"
                           "at input clock 3 refresh\n"
-                          "when input T is 1 set output H to 7\n");
+                          "when input St is 1 set output H to 7\n");
   IOsharemem_server s(kInputs, kOutputs);
   const pid_t pid = testsupport::spawn_program(
       controller(s.memory_ident(), {"--script", dir.file("script"), "--log", dir.file("log"),
@@ -229,8 +248,8 @@ TEST(IOsharememClient, HandshakeWithAControllerProcess) {
             controller(s.memory_ident(), {"--script", dir.file("script"), "--log", dir.file("log"),
                                           "--args", dir.file("args")}));
 
-  // Inputs of cycle c are (c + i) % 2; a snapshot at clock c may already
-  // hold some of cycle c + 1, which the simulator writes before raising it.
+  // A snapshot at clock c holds the inputs of cycle c, some of them maybe
+  // already those of cycle c + 1, which the simulator writes before raising it.
   const std::vector<std::string> log = testsupport::read_lines(dir.file("log"));
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log.back(), "end");
@@ -248,7 +267,7 @@ TEST(IOsharememClient, HandshakeWithAControllerProcess) {
       in >> field;
       ASSERT_EQ(field.substr(0, field.find('=')), name) << log[k];
       const int v = std::stoi(field.substr(field.find('=') + 1));
-      EXPECT_TRUE(v == (clock + i) % 2 || v == (clock + 1 + i) % 2) << log[k];
+      EXPECT_TRUE(v == input_of_cycle(clock, i) || v == input_of_cycle(clock + 1, i)) << log[k];
       ++i;
     }
   }
@@ -266,7 +285,8 @@ TEST(IOsharememClient, ControllerDeadOrStuckInsideTheLockCannotFreezeTheSimulato
         controller(s.memory_ident(), {"--script", dir.file("script")}), dir.file("err"));
     reaper r(pid);
     s.inputs_go();
-    for (int k = 0; k < 30000 && __atomic_load_n(&area->lock.holder, __ATOMIC_ACQUIRE) != pid; ++k) {
+    for (int k = 0; k < 30000 && __atomic_load_n(&area->lock.holder, __ATOMIC_ACQUIRE) != pid;
+         ++k) {
       usleep(1000);
     }
     ASSERT_EQ(area->lock.holder, pid);
@@ -349,8 +369,13 @@ TEST(IOsharememClient, ControllerOutlivesTheSimulatorAndNoSegmentIsLeft) {
     const pid_t ctrl =
         testsupport::spawn_program(controller(ident, {"--log", dir.file("log")}), dir.file("err"));
     reaper rc(ctrl);
-    // Released once the controller has attached (its first line is written).
-    for (int k = 0; k < 30000 && testsupport::read_file(dir.file("err")).empty(); ++k) usleep(1000);
+    // Released once the controller has attached: the segment then lives on
+    // for it, whenever the simulator goes.
+    shmid_ds ds{};
+    for (int k = 0; k < 30000 && shmctl(ident, IPC_STAT, &ds) == 0 && ds.shm_nattch < 2; ++k) {
+      usleep(1000);
+    }
+    ASSERT_GE(ds.shm_nattch, 2u);
     char c = 1;
     (void)!write(release[1], &c, 1);
     int status;

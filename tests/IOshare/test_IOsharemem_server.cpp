@@ -14,8 +14,8 @@
 
 namespace {
 
-const std::list<std::string> kInputs = {"T",    "Niv", "Vide", "Tr",   "St",  "Prel",
-                                        "Lav",  "Rinc", "Ess", "T1mt", "T5mt"};
+const std::list<std::string> kInputs = {"T",   "Niv",  "Vide", "Tr",   "St",  "Prel",
+                                        "Lav", "Rinc", "Ess",  "T1mt", "T5mt"};
 const std::list<std::string> kOutputs = {"nF",  "H",   "Vo",  "So",  "Pw", "Vi",
                                          "AvL", "ArL", "AvR", "T1m", "T5m"};
 
@@ -29,12 +29,16 @@ struct raw_view {
     return v;
   }
   void set_word(int offset, int32_t v) { std::memcpy(bytes + offset, &v, 4); }
-  std::string slot(int offset) const { return std::string(reinterpret_cast<char*>(bytes) + offset, 50); }
+  std::string slot(int offset) const {
+    return std::string(reinterpret_cast<char*>(bytes) + offset, 50);
+  }
   std::string snapshot() const { return std::string(reinterpret_cast<char*>(bytes), 4533); }
   unsigned char* bytes;
 };
 
-std::string padded(const std::string& name) { return name + std::string(50 - name.size(), '\0'); }
+std::string padded(const std::string& name) {
+  return name + std::string(50 - name.size(), '\0');
+}
 
 std::list<std::string> names(int count, size_t length, char fill) {
   std::list<std::string> l;
@@ -57,10 +61,10 @@ TEST(IOsharememServer, FreshAreaHoldsCountsNamesZeroValuesAndAFreeLock) {
 
   raw_view v(server.memory_ident());
   ASSERT_NE(v.bytes, reinterpret_cast<unsigned char*>(-1)) << "a marked segment stays attachable";
-  EXPECT_EQ(v.word(0), 0);     // inputs_clock
-  EXPECT_EQ(v.word(4), 0);     // outputs_clock
-  EXPECT_EQ(v.word(8), 1);     // lock count: free
-  EXPECT_EQ(v.word(12), 0);    // no holder
+  EXPECT_EQ(v.word(0), 0);   // inputs_clock
+  EXPECT_EQ(v.word(4), 0);   // outputs_clock
+  EXPECT_EQ(v.word(8), 1);   // lock count: free
+  EXPECT_EQ(v.word(12), 0);  // no holder
   EXPECT_EQ(v.word(24), 11);
   EXPECT_EQ(v.word(28), 11);
   for (int off = 32; off < 432; off += 4) EXPECT_EQ(v.word(off), 0) << off;
@@ -159,9 +163,9 @@ TEST(IOsharememServer, NamesThatDoNotFitAreRefused) {
   } cases[] = {
       {names(42, 3, 'i'), kOutputs, "trop de noms d'entree: 42 (41 au plus)"},
       {kInputs, names(42, 3, 'o'), "trop de noms de sortie: 42 (41 au plus)"},
-      {{"T", long_name}, kOutputs,
-       "nom d'entree trop long (49 caracteres au plus): " + long_name},
-      {kInputs, {long_name + "y"},
+      {{"T", long_name}, kOutputs, "nom d'entree trop long (49 caracteres au plus): " + long_name},
+      {kInputs,
+       {long_name + "y"},
        "nom de sortie trop long (49 caracteres au plus): " + long_name + "y"},
   };
   for (const refusal& c : cases) {
@@ -186,7 +190,8 @@ TEST(IOsharememServer, RefusedSegmentIsReportedWithIdentMinusOne) {
   });
   if (r.exited_with(77)) GTEST_SKIP() << "no private IPC namespace here";
   EXPECT_TRUE(r.exited_with(1));
-  EXPECT_EQ(r.err, "IOshare: erreur sur partage memoire\nshmat() serveur refuse pour ident mem=-1\n\n");
+  EXPECT_EQ(r.err,
+            "IOshare: erreur sur partage memoire\nshmat() serveur refuse pour ident mem=-1\n\n");
 }
 
 // The segment lives while its creator does and goes with it, however the
@@ -215,10 +220,13 @@ TEST(IOsharememServer, SegmentsGoWithTheirProcessOnEveryExitPath) {
       IOsharemem_server s(kInputs, kOutputs);
       s.inputs_go();
       switch (run % 3) {
-        case 0: std::exit(0);       // an ordinary end
-        case 1: raise(SIGKILL);     // killed without a word
-                _exit(2);
-        default: _exit(1);          // no exit handlers at all
+        case 0:
+          std::exit(0);  // an ordinary end
+        case 1:
+          raise(SIGKILL);  // killed without a word
+          _exit(2);
+        default:
+          _exit(1);  // no exit handlers at all
       }
     });
     creators.insert(pid);

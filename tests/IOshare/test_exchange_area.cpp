@@ -35,7 +35,9 @@ pid_t holder_that_never_gives(area_lock* lock) {
     ioshare::lock_take(lock, 1000000, true);
     for (;;) pause();
   });
-  while (__atomic_load_n(&lock->holder, __ATOMIC_ACQUIRE) != pid) usleep(1000);
+  for (int k = 0; k < 30000 && __atomic_load_n(&lock->holder, __ATOMIC_ACQUIRE) != pid; ++k) {
+    usleep(1000);
+  }
   return pid;
 }
 
@@ -68,8 +70,8 @@ TEST(ExchangeArea, MutualExclusionBetweenProcesses) {
   shared_lock s;
   // Non-atomic read-modify-write under the lock by two processes: any overlap
   // loses increments.
-  auto* counter = static_cast<long*>(mmap(nullptr, sizeof(long), PROT_READ | PROT_WRITE,
-                                          MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  auto* counter = static_cast<long*>(
+      mmap(nullptr, sizeof(long), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
   *counter = 0;
   constexpr int kRounds = 200000;
   auto work = [&] {
@@ -93,6 +95,7 @@ TEST(ExchangeArea, MutualExclusionBetweenProcesses) {
 TEST(ExchangeArea, WaitForALiveHolderIsBounded) {
   shared_lock s;
   const pid_t holder = holder_that_never_gives(s.lock);
+  ASSERT_EQ(s.lock->holder, holder);
   const auto start = clock_type::now();
   EXPECT_EQ(ioshare::lock_take(s.lock, 3000, false), lock_outcome::taken_back);
   EXPECT_LT(seconds_since(start), 1.0);
@@ -108,6 +111,8 @@ TEST(ExchangeArea, DeadHolderIsRecognisedZombieOrReaped) {
   for (bool reap : {false, true}) {
     shared_lock s;
     const pid_t holder = holder_that_never_gives(s.lock);
+    ASSERT_EQ(s.lock->holder, holder);
+    ASSERT_EQ(s.lock->holder, holder);
     kill(holder, SIGKILL);
     int status;
     if (reap) waitpid(holder, &status, 0);
@@ -124,7 +129,7 @@ TEST(ExchangeArea, ProcessAlive) {
   EXPECT_TRUE(ioshare::process_alive(getpid()));
   EXPECT_TRUE(ioshare::process_alive(0)) << "no process named: nothing to declare dead";
   const pid_t child = testsupport::spawn_function([] {});
-  while (ioshare::process_alive(child)) usleep(1000);  // becomes a zombie
+  for (int k = 0; k < 30000 && ioshare::process_alive(child); ++k) usleep(1000);  // a zombie now
   EXPECT_EQ(kill(child, 0), 0) << "still a zombie, yet reported dead";
   int status;
   waitpid(child, &status, 0);

@@ -65,9 +65,9 @@ void compile_and_run(const testsupport::temp_dir& dir, const std::string& prefix
 }
 
 void expect_installed(const std::string& prefix) {
-  for (const char* f : {"include/IOshare/IOsharemem_client.h", "include/IOshare/IOsharemem_server.h",
-                        "include/IOshare/exchange_area.h", "lib/libIOshare.a", "lib/libIOshare.so",
-                        "lib/pkgconfig/IOshare.pc"}) {
+  for (const char* f : {"include/IOshare/IOsharemem_client.h",
+                        "include/IOshare/IOsharemem_server.h", "include/IOshare/exchange_area.h",
+                        "lib/libIOshare.a", "lib/libIOshare.so", "lib/pkgconfig/IOshare.pc"}) {
     EXPECT_EQ(access((prefix + "/" + f).c_str(), R_OK), 0) << f;
   }
 }
@@ -77,8 +77,8 @@ TEST(IOshareInstall, FromSourceIntoAPrefix) {
   testsupport::temp_dir dir;
   const std::string log = dir.file("log"), prefix = dir.file("prefix");
   ASSERT_TRUE(shell("env -u LD_LIBRARY_PATH cmake -S '" + env("SUDZ_SOURCE_DIR") +
-                        "/src/IOshare' -B '" + dir.file("build") +
-                        "' -DCMAKE_INSTALL_PREFIX='" + prefix + "' -DCMAKE_INSTALL_LIBDIR=lib",
+                        "/src/IOshare' -B '" + dir.file("build") + "' -DCMAKE_INSTALL_PREFIX='" +
+                        prefix + "' -DCMAKE_INSTALL_LIBDIR=lib",
                     log))
       << testsupport::read_file(log);
   ASSERT_TRUE(shell("cmake --build '" + dir.file("build") + "' -j 2", log))
@@ -97,8 +97,8 @@ TEST(IOshareInstall, ComponentOfTheProjectBuild) {
 #endif
   testsupport::temp_dir dir;
   const std::string log = dir.file("log"), prefix = dir.file("prefix");
-  ASSERT_TRUE(shell("cmake --install '" + env("SUDZ_BUILD_DIR") + "' --component IOshare --prefix '" +
-                        prefix + "'",
+  ASSERT_TRUE(shell("cmake --install '" + env("SUDZ_BUILD_DIR") +
+                        "' --component IOshare --prefix '" + prefix + "'",
                     log))
       << testsupport::read_file(log);
   // Debian's multiarch library folder may be chosen under /usr: give the

@@ -188,7 +188,8 @@ int main(int argc, char** argv) {
     for (const std::string& n : names) line += " " + n + "=" + std::to_string(link.input_is_set(n));
     log_line(log, line);
     for (rule& rl : rules) {
-      if (rl.at_clock ? (rl.done || clock < rl.clock) : link.input_is_set(rl.input) != rl.input_value) {
+      if (rl.at_clock ? (rl.done || clock < rl.clock)
+                      : link.input_is_set(rl.input) != rl.input_value) {
         continue;
       }
       rl.done = true;
