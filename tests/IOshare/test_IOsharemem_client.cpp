@@ -273,6 +273,43 @@ TEST(IOsharememClient, HandshakeWithAControllerProcess) {
   }
 }
 
+// The test controller's other rules, which later tests rely on: holding the
+// lock for a while, a scripted exit, and a script it cannot read.
+TEST(IOsharememClient, TestControllerHoldsTheLockAndExitsOnScript) {
+  testsupport::temp_dir dir;
+  testsupport::write_file(dir.file("script"),
+                          "at input clock 2 hold lock for 200\n"
+                          "at input clock 4 exit\n");
+  testsupport::write_file(dir.file("bad"), "at input clock two exit\n");
+  IOsharemem_server s(kInputs, kOutputs);
+  const testsupport::child_result bad =
+      testsupport::run_program(controller(s.memory_ident(), {"--script", dir.file("bad")}));
+  EXPECT_TRUE(bad.exited_with(2));
+  EXPECT_EQ(bad.err, "test_controller: bad script line: at input clock two exit\n");
+
+  auto* area = view(s.memory_ident());
+  const pid_t pid = testsupport::spawn_program(
+      controller(s.memory_ident(), {"--script", dir.file("script"), "--log", dir.file("log")}),
+      dir.file("err"));
+  reaper r(pid);
+  bool held = false, ended = false;
+  int status = 0;
+  for (int cycle = 0; cycle < 6000 && !ended; ++cycle) {
+    held = held || __atomic_load_n(&area->lock.holder, __ATOMIC_ACQUIRE) == pid;
+    s.inputs_go();
+    usleep(1000);
+    ended = testsupport::wait_for(pid, 0, &status);
+  }
+  if (ended) r.pid = 0;
+  ASSERT_TRUE(ended);
+  EXPECT_TRUE(held);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const std::vector<std::string> log = testsupport::read_lines(dir.file("log"));
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log.back(), "exit");
+  shmdt(area);
+}
+
 // A controller killed inside the lock, or stopped there for good, holds up
 // the simulator's next setreset_input only for its short bound.
 TEST(IOsharememClient, ControllerDeadOrStuckInsideTheLockCannotFreezeTheSimulator) {

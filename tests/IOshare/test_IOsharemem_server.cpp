@@ -134,15 +134,6 @@ TEST(IOsharememServer, ClockRisesPerGoAndStaysAtMinusOneAfterTerminate) {
   EXPECT_EQ(v.word(0), INT_MAX) << "no overflow into the end marker";
 }
 
-TEST(IOsharememServer, OutputsClockIsReadAsTheControllerLeftIt) {
-  IOsharemem_server server(kInputs, kOutputs);
-  raw_view v(server.memory_ident());
-  EXPECT_EQ(server.get_outputs_clock(), 0);
-  v.set_word(4, 42);
-  EXPECT_EQ(server.get_outputs_clock(), 42);
-  EXPECT_EQ(v.word(8), 1);
-}
-
 TEST(IOsharememServer, FullSidesFit) {
   IOsharemem_server server(names(41, 49, 'n'), names(41, 49, 'm'));
   raw_view v(server.memory_ident());
