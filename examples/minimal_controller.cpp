@@ -1,5 +1,6 @@
 // minimal_controller: the smallest useful controller. Once the door is closed and "St" pressed,
 // it fills the tank to its level, drains it, and then does nothing until the simulation ends.
+// It ignores the door: washing_programme.cpp shows how to pause safely when it opens.
 //
 // Build:  g++ minimal_controller.cpp $(pkg-config --cflags --libs IOshare) -o minimal_controller
 // Run:    sudz ./minimal_controller
