@@ -176,7 +176,8 @@ TEST(IOsharememServer, NamesThatDoNotFitAreRefused) {
 TEST(IOsharememServer, RefusedSegmentIsReportedWithIdentMinusOne) {
   const testsupport::child_result r = testsupport::run_function([] {
     if (unshare(CLONE_NEWIPC) != 0) _exit(77);
-    testsupport::write_file("/proc/sys/kernel/shmmax", "4096\n");
+    std::FILE* f = std::fopen("/proc/sys/kernel/shmmax", "w");
+    if (f == nullptr || std::fputs("4096\n", f) < 0 || std::fclose(f) != 0) _exit(77);
     IOsharemem_server s(kInputs, kOutputs);
   });
   if (r.exited_with(77)) GTEST_SKIP() << "no private IPC namespace here";
