@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
 
   int news;
   while ((news = io.receive()) != -1) {  // -1: the simulation is over
-    if (news == 0) continue;              // 0: no new inputs yet (receive already paused 10 ms)
+    if (news == 0) continue;             // 0: no new inputs yet (receive already paused 10 ms)
 
     // 1: new inputs. Decide...
     if (stage == WAITING && io.input_is_set("Tr") == 1 && io.input_is_set("St") == 1) {

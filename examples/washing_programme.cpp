@@ -65,20 +65,29 @@ const step_recipe programme[4] = {
     {"spin", "", false, false},
 };
 
-const int HOLD_ROUNDS = 3;     // rounds a pulse is held, so that the simulator surely reads it
-const int TURN_ROUNDS = 100;   // rounds before the slow drum changes direction (about 1 s)
+const int HOLD_ROUNDS = 3;    // rounds a pulse is held, so that the simulator surely reads it
+const int TURN_ROUNDS = 100;  // rounds before the slow drum changes direction (about 1 s)
 
 const char* stage_name(stage s) {
   switch (s) {
-    case WAIT_START: return "waiting for the door closed and start";
-    case FILL: return "filling";
-    case DETERGENT: return "releasing detergent";
-    case HEAT: return "heating";
-    case ARM_TIMER: return "starting the timer";
-    case TURN: return "drum turning";
-    case DRAIN: return "draining";
-    case ADVANCE: return "advancing to the next step";
-    case FINISHED: return "finished, all off";
+    case WAIT_START:
+      return "waiting for the door closed and start";
+    case FILL:
+      return "filling";
+    case DETERGENT:
+      return "releasing detergent";
+    case HEAT:
+      return "heating";
+    case ARM_TIMER:
+      return "starting the timer";
+    case TURN:
+      return "drum turning";
+    case DRAIN:
+      return "draining";
+    case ADVANCE:
+      return "advancing to the next step";
+    case FINISHED:
+      return "finished, all off";
   }
   return "?";
 }
@@ -93,7 +102,9 @@ int indicated_step(IOsharemem_client& io) {
 }
 
 // The stage a step starts with: spin needs no water.
-stage first_stage(int step) { return step == 3 ? ARM_TIMER : FILL; }
+stage first_stage(int step) {
+  return step == 3 ? ARM_TIMER : FILL;
+}
 
 int timer_elapsed(IOsharemem_client& io, int step) {
   return io.input_is_set(programme[step].long_timer ? "T5mt" : "T1mt");
@@ -149,8 +160,9 @@ commands outputs_of(IOsharemem_client& io, stage s, int step, int rounds) {
   if (s == FILL && io.input_is_set("Niv") == 0) c.Vi = 1;  // never above the level
   if (s == DETERGENT && r.detergent == "So") c.So = 1;
   if (s == DETERGENT && r.detergent == "Pw") c.Pw = 1;
-  if (heating && io.input_is_set("T") == 0) c.H = 1;       // never above the set point
-  if (s == TURN) (r.long_timer ? c.T5m : c.T1m) = 1;
+  if (heating && io.input_is_set("T") == 0) c.H = 1;  // never above the set point
+  if (s == TURN && r.long_timer) c.T5m = 1;
+  if (s == TURN && !r.long_timer) c.T1m = 1;
   if (s == DRAIN) c.Vo = 1;
   if (s == ADVANCE) c.nF = 1;
   if (turning && step == 3) {

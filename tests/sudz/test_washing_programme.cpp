@@ -19,8 +19,8 @@ extern char** environ;
 
 namespace {
 
-const char* const input_names[] = {"T",   "Niv", "Vide", "Tr",  "St",  "Prel",
-                                   "Lav", "Rinc", "Ess", "T1mt", "T5mt"};
+const char* const input_names[] = {"T",   "Niv",  "Vide", "Tr",   "St",  "Prel",
+                                   "Lav", "Rinc", "Ess",  "T1mt", "T5mt"};
 const char* const output_names[] = {"nF",  "H",   "Vo",  "So",  "Pw", "Vi",
                                     "AvL", "ArL", "AvR", "T1m", "T5m"};
 
@@ -219,7 +219,8 @@ TEST(WashingProgramme, RunsAWholeProgrammeSafelyAndPausesOnTheDoor) {
   // Pre-wash, then the wash filling: open the door halfway through the fill.
   ASSERT_TRUE(sim.run_until(
       [&] { return sim.plant.step() == 1 && sim.out[OUT_VI] == 1 && sim.plant.tank.level() > 100; },
-      10000)) << sim.report();
+      10000))
+      << sim.report();
   EXPECT_TRUE(yellow_released);
   sim.controls.door_open = true;
   ASSERT_TRUE(sim.run_until([&] { return sim.safe(); }, reaction)) << sim.report();
@@ -231,20 +232,22 @@ TEST(WashingProgramme, RunsAWholeProgrammeSafelyAndPausesOnTheDoor) {
 
   // The wash turning on its long timer, heated; then a pause longer than the timer's window.
   ASSERT_TRUE(sim.run_until(
-      [&] { return sim.plant.step() == 1 && sim.out[OUT_T5M] == 1 && sim.drum_turning(); },
-      5000)) << sim.report();
+      [&] { return sim.plant.step() == 1 && sim.out[OUT_T5M] == 1 && sim.drum_turning(); }, 5000))
+      << sim.report();
   EXPECT_TRUE(thermostat_reached);
   EXPECT_GT(max_temperature, sim.controls.setpoint);
   EXPECT_TRUE(white_released);
   ASSERT_TRUE(sim.run_checking([] { return true; }, 100)) << sim.report();
   sim.controls.door_open = true;
   ASSERT_TRUE(sim.run_until([&] { return sim.safe(); }, reaction)) << sim.report();
-  ASSERT_TRUE(sim.run_checking([&] { return sim.safe(); }, 50 * simulator::cycles_per_second)) << sim.report();
+  ASSERT_TRUE(sim.run_checking([&] { return sim.safe(); }, 50 * simulator::cycles_per_second))
+      << sim.report();
   sim.controls.door_open = false;
   ASSERT_TRUE(sim.run_until([&] { return sim.drum_turning(); }, reaction)) << sim.report();
 
   // Rinse: the short timer cut short by the operator's button.
-  ASSERT_TRUE(sim.run_until([&] { return sim.plant.step() == 2 && sim.out[OUT_T1M] == 1; }, 5000)) << sim.report();
+  ASSERT_TRUE(sim.run_until([&] { return sim.plant.step() == 2 && sim.out[OUT_T1M] == 1; }, 5000))
+      << sim.report();
   sim.controls.timer1_held = true;
   ASSERT_TRUE(sim.run_until([&] { return sim.out[OUT_VO] == 1; }, reaction)) << sim.report();
   sim.controls.timer1_held = false;
