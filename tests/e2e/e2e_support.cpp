@@ -19,12 +19,12 @@ const rgb black{0, 0, 0}, red{255, 0, 0}, blue{0, 0, 255}, yellow{255, 255, 0},
 
 std::string build_dir() {
   const char* d = std::getenv("SUDZ_BUILD_DIR");
-  return d ? d : ".";
+  return d ? d : SUDZ_DEFAULT_BUILD_DIR;
 }
 
 std::string source_dir() {
   const char* d = std::getenv("SUDZ_SOURCE_DIR");
-  return d ? d : ".";
+  return d ? d : SUDZ_DEFAULT_SOURCE_DIR;
 }
 
 std::string shell(const std::string& command, int* status) {
@@ -64,7 +64,7 @@ int image::count(int x, int y, int w, int h, rgb c) const {
 
 image screenshot(const std::string& window) {
   image img;
-  std::string ppm = shell("import -window " + window + " ppm:- 2>/dev/null");
+  std::string ppm = shell("import -window " + window + " -depth 8 ppm:- 2>/dev/null");
   std::istringstream in(ppm);
   std::string magic;
   int maxval = 0;
@@ -76,14 +76,17 @@ image screenshot(const std::string& window) {
   return img;
 }
 
-void click(const std::string& window, int x, int y) {
-  shell("xdotool mousemove --sync --window " + window + " " + std::to_string(x) + " " +
-        std::to_string(y) + " click 1");
+// Moving away first: a synchronous move to where the pointer already is
+// would wait for a motion that never comes.
+static std::string move_to(const std::string& window, int x, int y) {
+  return "xdotool mousemove --sync 0 0 mousemove --sync --window " + window + " " +
+         std::to_string(x) + " " + std::to_string(y);
 }
 
+void click(const std::string& window, int x, int y) { shell(move_to(window, x, y) + " click 1"); }
+
 void press_hold(const std::string& window, int x, int y, const std::function<void()>& held) {
-  shell("xdotool mousemove --sync --window " + window + " " + std::to_string(x) + " " +
-        std::to_string(y) + " mousedown 1");
+  shell(move_to(window, x, y) + " mousedown 1");
   held();
   shell("xdotool mouseup 1");
 }
@@ -103,7 +106,8 @@ sim_process::sim_process(const std::string& script, const std::vector<std::strin
   char tmpl[] = "/tmp/sudz-e2e-XXXXXX";
   dir_ = mkdtemp(tmpl);
   std::vector<std::string> args = {build_dir() + "/tests/support/test_controller", "--log",
-                                   dir_ + "/log", "--args", dir_ + "/args"};
+                                   dir_ + "/log", "--args", dir_ + "/args",
+                                   "--pid", dir_ + "/pid"};
   if (!script.empty()) {
     std::ofstream(dir_ + "/script") << script;
     args.push_back("--script");
@@ -114,7 +118,7 @@ sim_process::sim_process(const std::string& script, const std::vector<std::strin
 }
 
 sim_process sim_process::raw(const std::vector<std::string>& args) {
-  sim_process p;
+  sim_process p{raw_tag{}};
   char tmpl[] = "/tmp/sudz-e2e-XXXXXX";
   p.dir_ = mkdtemp(tmpl);
   p.start(args);
@@ -190,13 +194,17 @@ std::string sim_process::window(double seconds) {
 }
 
 std::vector<std::string> sim_process::other_windows() {
+  // Visible windows other than the machine and the root: the toolkit's
+  // dialogs (they carry no title of their own).
   std::string main_id = shell("xdotool search --onlyvisible --name '^machine$' 2>/dev/null");
+  std::string root = shell("xwininfo -root | sed -n 's/.*Window id: \\(0x[0-9a-f]*\\).*/\\1/p'");
+  long root_id = std::strtol(root.c_str(), nullptr, 16);
   std::vector<std::string> ids;
-  std::istringstream in(shell("xdotool search --onlyvisible --pid " + std::to_string(pid_) +
-                              " '' 2>/dev/null"));
+  std::istringstream in(shell("xdotool search --onlyvisible --name '.*' 2>/dev/null"));
   std::string id;
   while (in >> id) {
-    if (main_id.find(id) == std::string::npos) ids.push_back(id);
+    if (main_id.find(id) != std::string::npos || std::atol(id.c_str()) == root_id) continue;
+    ids.push_back(id);
   }
   return ids;
 }
@@ -264,6 +272,31 @@ int sim_process::ident(double seconds) {
 int sim_process::inputs_clock() { return ident() && area_ ? area_[0] : -2; }
 int sim_process::input(int index) { return ident() && area_ ? area_[8 + index] : -2; }
 int sim_process::output(int index) { return ident() && area_ ? area_[58 + index] : -2; }
+
+pid_t sim_process::controller_pid(double seconds) const {
+  pid_t pid = 0;
+  wait_until([&] { return (pid = std::atoi(read_file(dir_ + "/pid").c_str())) > 0; }, seconds);
+  return pid;
+}
+
+std::string sim_process::stdout_text() const { return read_file(dir_ + "/stdout"); }
+
+int sim_process::segment_of_simulator() {
+  if (ident_ != 0) return ident_;
+  std::istringstream in(read_file("/proc/sysvipc/shm"));
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line)) {
+    std::istringstream f(line);
+    long key, id, perms, size, cpid;
+    if (f >> key >> id >> perms >> size >> cpid && cpid == pid_) {
+      ident_ = static_cast<int>(id);
+      void* p = shmat(ident_, nullptr, SHM_RDONLY);
+      if (p != reinterpret_cast<void*>(-1)) area_ = static_cast<const volatile int*>(p);
+    }
+  }
+  return ident_;
+}
 
 std::string sim_process::stderr_text() const { return read_file(dir_ + "/stderr"); }
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,12 @@ bool wait_until(const std::function<bool()>& pred, double seconds = 60.0);
 struct rgb {
   int r, g, b;
   bool operator==(const rgb& o) const { return r == o.r && g == o.g && b == o.b; }
+  bool operator!=(const rgb& o) const { return !(*this == o); }
 };
+
+inline std::ostream& operator<<(std::ostream& s, const rgb& c) {
+  return s << "rgb(" << c.r << "," << c.g << "," << c.b << ")";
+}
 
 struct image {
   int width = 0, height = 0;
@@ -78,9 +84,16 @@ class sim_process {
   int input(int index);
 
   std::string stderr_text() const;
+  std::string stdout_text() const;
+  // Attaches the area found by the simulator's pid, for runs whose
+  // controller does not report its arguments.
+  int segment_of_simulator();
+  // The test controller's pid, from the file it writes at start.
+  pid_t controller_pid(double seconds = 60.0) const;
 
  private:
-  sim_process() = default;
+  struct raw_tag {};
+  explicit sim_process(raw_tag) {}
   void start(const std::vector<std::string>& args);
   pid_t pid_ = -1;
   std::string dir_;
