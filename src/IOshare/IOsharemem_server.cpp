@@ -55,6 +55,13 @@ IOsharemem_server::IOsharemem_server(const std::list<std::string>& inputs,
   nb_outputs = static_cast<int>(outputs.size());
 
   ident = shmget(IPC_PRIVATE, ioshare::kAreaSize, 0600);
+  if (ident == 0) {
+    // 0 is a valid identifier for the system, but a controller reads it as
+    // "no area": take another one and give the first back.
+    int zero = ident;
+    ident = shmget(IPC_PRIVATE, ioshare::kAreaSize, 0600);
+    shmctl(zero, IPC_RMID, nullptr);
+  }
   if (ident == -1) refuse("shmat() serveur refuse pour ident mem=" + std::to_string(ident));
   void* at = shmat(ident, nullptr, 0);
   if (at == reinterpret_cast<void*>(-1)) {

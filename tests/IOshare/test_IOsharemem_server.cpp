@@ -186,6 +186,18 @@ TEST(IOsharememServer, RefusedSegmentIsReportedWithIdentMinusOne) {
             "IOshare: erreur sur partage memoire\nshmat() serveur refuse pour ident mem=-1\n\n");
 }
 
+// In a fresh IPC namespace the system's first identifier is 0, which a
+// controller cannot be given: the server must hand out another one.
+TEST(IOsharememServer, NeverHandsOutIdentifierZero) {
+  const testsupport::child_result r = testsupport::run_function([] {
+    if (unshare(CLONE_NEWIPC) != 0) _exit(77);
+    IOsharemem_server s(kInputs, kOutputs);
+    _exit(s.memory_ident() > 0 ? 0 : 3);
+  });
+  if (r.exited_with(77)) GTEST_SKIP() << "no private IPC namespace here";
+  EXPECT_TRUE(r.exited_with(0)) << r.err;
+}
+
 // The segment lives while its creator does and goes with it, however the
 // process ends; a hundred runs leave none behind.
 TEST(IOsharememServer, SegmentsGoWithTheirProcessOnEveryExitPath) {
