@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   fl_initialize(&argc, argv, nullptr, nullptr, 0);
   machine_window w = build_machine_window();
   // Lives until the process ends, like the window.
-  auto* plant = new machine_plant(w.window);
+  static machine_plant* plant = new machine_plant(w.window);
   colour_devices(*plant, w.window_colour);
   show_machine_window(w);
   return run_simulation(w, *plant, server);

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -155,24 +156,84 @@ TEST(Simulator, TemperatureReadoutChanges) {
   EXPECT_EQ(after.count(340, 105, 100, 1, black), 100);  // the readout's outline
 }
 
-TEST(Simulator, OverflowAlarmEndsWithStatusOne) {
-  sim_process sim("at input clock 1 set output Vi to 1\n");
-  ASSERT_FALSE(sim.window().empty());
-  // The alarm box appears after the tank overflows (672 filling cycles).
-  std::vector<std::string> boxes;
-  ASSERT_TRUE(wait_until([&] {
-    boxes = sim.other_windows();
-    return !boxes.empty();
-  }, 120));
-  int frozen = sim.inputs_clock();
-  EXPECT_GE(frozen, 672);
-  EXPECT_EQ(sim.input(1), 1);  // "Niv"
-  usleep(300000);
-  EXPECT_EQ(sim.inputs_clock(), frozen);  // no cycle while the alarm is open
-  EXPECT_TRUE(sim.running());
-  key(boxes.front(), "Return");
-  EXPECT_EQ(exit_code(sim.wait_exit()), 1);
-  EXPECT_EQ(sim.inputs_clock(), -1);
+// The alert box of a run, compared with the toolkit's alert box showing the
+// expected text in a separate process: same pixels, same text.
+void expect_alert_shows(sim_process& sim, const std::vector<std::string>& boxes,
+                        const std::string& text) {
+  ASSERT_EQ(boxes.size(), 1u);
+  image shown = screenshot(boxes.front());
+  ASSERT_GT(shown.width, 0);
+  pid_t probe = fork();
+  if (probe == 0) {
+    execl((build_dir() + "/tests/e2e/alert_probe").c_str(), "alert_probe", text.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::string probe_box;
+  EXPECT_TRUE(wait_until([&] {
+    for (const std::string& id : sim.other_windows())
+      if (std::find(boxes.begin(), boxes.end(), id) == boxes.end()) probe_box = id;
+    return !probe_box.empty();
+  }));
+  image expected = screenshot(probe_box);
+  kill(probe, SIGKILL);
+  waitpid(probe, nullptr, 0);
+  EXPECT_EQ(shown.width, expected.width);
+  EXPECT_EQ(shown.height, expected.height);
+  // The forms layer shades its greys a little differently: only a clear
+  // difference (text against background) counts.
+  auto far = [](rgb a, rgb b) {
+    return std::abs(a.r - b.r) > 24 || std::abs(a.g - b.g) > 24 || std::abs(a.b - b.b) > 24;
+  };
+  int differ = 0, miny = 1 << 30, maxy = -1;
+  for (int y = 0; y < shown.height; ++y)
+    for (int x = 0; x < shown.width; ++x)
+      if (far(shown.at(x, y), expected.at(x, y))) {
+        ++differ;
+        miny = std::min(miny, y);
+        maxy = std::max(maxy, y);
+      }
+  EXPECT_EQ(differ, 0) << "rows " << miny << " to " << maxy << " of " << shown.height;
+}
+
+struct alarm_case {
+  const char* name;
+  const char* script;
+  int min_cycles;
+  const char* text;
+};
+
+TEST(Simulator, AlarmsShowTheirTextAndEndWithStatusOne) {
+  const alarm_case cases[] = {
+      {"overflow", "at input clock 1 set output Vi to 1\n", 672,
+       "Vous venez de faire deborder votre machine a laver !!!\n\n"
+       " Vous avez le droit d'appeler votre assurance habitation\n\n"
+       "         pour degats des eaux !!!"},
+      {"boiling", "at input clock 1 set output H to 1\n", 1801,
+       "Vous commencez a faire bouillir l'eau de votre machine a laver !!!\n\n"
+       "                      ARRET URGENT!!!"},
+  };
+  for (const alarm_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim_process sim(c.script);
+    ASSERT_FALSE(sim.window().empty());
+    std::vector<std::string> boxes;
+    ASSERT_TRUE(wait_until(
+        [&] {
+          boxes = sim.other_windows();
+          return !boxes.empty();
+        },
+        180));
+    int frozen = sim.inputs_clock();
+    EXPECT_GE(frozen, c.min_cycles);
+    usleep(300000);
+    EXPECT_EQ(sim.inputs_clock(), frozen);  // no cycle while the alarm is open
+    EXPECT_TRUE(sim.running());
+    expect_alert_shows(sim, boxes, c.text);
+    key(boxes.front(), "Return");  // acknowledged from the keyboard
+    EXPECT_EQ(exit_code(sim.wait_exit()), 1);
+    EXPECT_EQ(sim.inputs_clock(), -1);
+  }
 }
 
 TEST(Simulator, AboutBoxStopsTheCycle) {
