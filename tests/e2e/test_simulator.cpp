@@ -156,12 +156,25 @@ TEST(Simulator, TemperatureReadoutChanges) {
   EXPECT_EQ(after.count(340, 105, 100, 1, black), 100);  // the readout's outline
 }
 
+// A window that has just appeared may still be drawing: take pictures until
+// two in a row agree.
+image settled_screenshot(const std::string& window) {
+  image last = screenshot(window);
+  for (int i = 0; i < 50; ++i) {
+    usleep(50000);
+    image next = screenshot(window);
+    if (next.width > 0 && next.data == last.data) return next;
+    last = next;
+  }
+  return last;
+}
+
 // The alert box of a run, compared with the toolkit's alert box showing the
 // expected text in a separate process: same pixels, same text.
 void expect_alert_shows(sim_process& sim, const std::vector<std::string>& boxes,
                         const std::string& text) {
   ASSERT_EQ(boxes.size(), 1u);
-  image shown = screenshot(boxes.front());
+  image shown = settled_screenshot(boxes.front());
   ASSERT_GT(shown.width, 0);
   pid_t probe = fork();
   if (probe == 0) {
@@ -175,7 +188,7 @@ void expect_alert_shows(sim_process& sim, const std::vector<std::string>& boxes,
       if (std::find(boxes.begin(), boxes.end(), id) == boxes.end()) probe_box = id;
     return !probe_box.empty();
   }));
-  image expected = screenshot(probe_box);
+  image expected = settled_screenshot(probe_box);
   kill(probe, SIGKILL);
   waitpid(probe, nullptr, 0);
   EXPECT_EQ(shown.width, expected.width);
