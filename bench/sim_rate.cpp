@@ -17,23 +17,13 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "support/child_process.h"
 
 namespace {
 
 using clock_type = std::chrono::steady_clock;
-
-// Identifier of the segment created by pid, from the kernel's table.
-int segment_of(pid_t pid) {
-  std::ifstream f("/proc/sysvipc/shm");
-  std::string line;
-  std::getline(f, line);
-  while (std::getline(f, line)) {
-    std::istringstream in(line);
-    long key, id, perms, size, cpid;
-    if (in >> key >> id >> perms >> size >> cpid && cpid == pid) return static_cast<int>(id);
-  }
-  return -1;
-}
 
 double cpu_seconds(pid_t pid) {
   std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
@@ -66,8 +56,12 @@ int main(int argc, char** argv) {
   }
   int id = -1;
   for (int i = 0; i < 500 && id < 0; ++i) {
-    id = segment_of(pid);
-    if (id < 0) usleep(10000);
+    std::vector<int> ids = testsupport::segments_created_by({pid});
+    if (!ids.empty()) {
+      id = ids.front();
+    } else {
+      usleep(10000);
+    }
   }
   if (id < 0) {
     std::fprintf(stderr, "sim_rate: the simulator made no exchange area\n");

@@ -100,8 +100,9 @@ IOsharemem_client::IOsharemem_client(int ident) {
 }
 
 int IOsharemem_client::receive() {
-  if (ended || __atomic_load_n(&area->inputs_clock, __ATOMIC_ACQUIRE) < 0) return -1;
-  if (__atomic_load_n(&area->inputs_clock, __ATOMIC_ACQUIRE) <= last_clock) {
+  const int32_t clock = __atomic_load_n(&area->inputs_clock, __ATOMIC_ACQUIRE);
+  if (ended || clock < 0) return -1;
+  if (clock <= last_clock) {
     usleep(kPollPauseUs);
     // The simulator tells its end by the clock; one that was killed cannot,
     // so its process is looked at now and then.

@@ -35,10 +35,15 @@ inline void cpu_relax() {
 #endif
 }
 
-inline bool try_take(area_lock* lock) {
+// Takes the lock if it is free and records the new holder.
+inline bool try_take(area_lock* lock, int32_t me) {
   int32_t expected = 1;
-  return __atomic_compare_exchange_n(&lock->count, &expected, 0, false, __ATOMIC_ACQUIRE,
-                                     __ATOMIC_RELAXED);
+  if (!__atomic_compare_exchange_n(&lock->count, &expected, 0, false, __ATOMIC_ACQUIRE,
+                                   __ATOMIC_RELAXED)) {
+    return false;
+  }
+  __atomic_store_n(&lock->holder, me, __ATOMIC_RELAXED);
+  return true;
 }
 
 long long now_us() {
@@ -81,18 +86,12 @@ void lock_init_held(area_lock* lock) {
 lock_outcome lock_take(area_lock* lock, long max_wait_us, bool check_holder) {
   const int32_t me = static_cast<int32_t>(self_pid());
   for (int i = 0; i < kSpinTries; ++i) {
-    if (try_take(lock)) {
-      __atomic_store_n(&lock->holder, me, __ATOMIC_RELAXED);
-      return lock_outcome::taken;
-    }
+    if (try_take(lock, me)) return lock_outcome::taken;
     cpu_relax();
   }
   const long long deadline = now_us() + max_wait_us;
   for (;;) {
-    if (try_take(lock)) {
-      __atomic_store_n(&lock->holder, me, __ATOMIC_RELAXED);
-      return lock_outcome::taken;
-    }
+    if (try_take(lock, me)) return lock_outcome::taken;
     const long long left = deadline - now_us();
     if (left <= 0) break;
     if (check_holder && !process_alive(__atomic_load_n(&lock->holder, __ATOMIC_RELAXED))) break;
@@ -100,10 +99,7 @@ lock_outcome lock_take(area_lock* lock, long max_wait_us, bool check_holder) {
   }
   // Past the bound, or the holder is gone: the lock becomes ours as it stands
   // (held). One last try first, in case it was given meanwhile.
-  if (try_take(lock)) {
-    __atomic_store_n(&lock->holder, me, __ATOMIC_RELAXED);
-    return lock_outcome::taken;
-  }
+  if (try_take(lock, me)) return lock_outcome::taken;
   __atomic_store_n(&lock->holder, me, __ATOMIC_RELAXED);
   return lock_outcome::taken_back;
 }

@@ -44,47 +44,36 @@ std::string clean_path(const std::string& path) {
   return clean;
 }
 
+// The text before position p; after receives the text after it. Without a
+// position, the whole text and an empty after. after may be text itself: the
+// record is copied first.
+std::string split_at(const std::string& text, size_t p, std::string& after) {
+  std::string record = text.substr(0, p);
+  if (p == std::string::npos) {
+    after.clear();
+  } else {
+    after = text.substr(p + 1);
+  }
+  return record;
+}
+
 }  // namespace
 
 // ---- Records and tokens ----
 
 std::string next_record(const std::string& text, char separator, std::string& rest) {
-  const size_t p = text.find(separator);
-  if (p == std::string::npos) {
-    std::string record = text;
-    rest.clear();
-    return record;
-  }
-  std::string record = text.substr(0, p);
-  rest = text.substr(p + 1);  // rest may be text itself: the record is copied first
-  return record;
+  return split_at(text, text.find(separator), rest);
 }
 
 std::string next_record(const std::string& text, const char* separators, std::string& rest,
                         char& found) {
   const size_t p = (separators && *separators) ? text.find_first_of(separators) : std::string::npos;
-  if (p == std::string::npos) {
-    std::string record = text;
-    rest.clear();
-    found = ' ';
-    return record;
-  }
-  std::string record = text.substr(0, p);
-  found = text[p];
-  rest = text.substr(p + 1);
-  return record;
+  found = p == std::string::npos ? ' ' : text[p];
+  return split_at(text, p, rest);
 }
 
 std::string last_record(const std::string& text, char separator, std::string& last) {
-  const size_t p = text.rfind(separator);
-  if (p == std::string::npos) {
-    std::string record = text;
-    last.clear();
-    return record;
-  }
-  std::string record = text.substr(0, p);
-  last = text.substr(p + 1);
-  return record;
+  return split_at(text, text.rfind(separator), last);
 }
 
 std::string next_Stringtoken(std::string text, char separator, std::string* rest) {

@@ -102,17 +102,12 @@ int run_simulation(machine_window& w, machine_plant& plant, IOsharemem_server* s
       }
     }
 
-    plant_inputs in = plant.compute_inputs(read_controls(w), actionneur);
-    if (in.write[IN_T]) server->setreset_input(IN_T, in.value[IN_T]);
     if (w.window->shown()) {
       // A modal dialog of this cycle may have taken the drawing target.
       w.window->make_current();
       draw_readout(w, plant.temperature());
     }
-    for (int i = IN_NIV; i < plant_signal_count; ++i) {
-      if (in.write[i]) server->setreset_input(i, in.value[i]);
-    }
-    server->inputs_go();
+    publish_inputs(server, plant.compute_inputs(read_controls(w), actionneur));
     actuator_set(server);
 
     plant_alarm alarm = plant.apply_outputs(actionneur);

@@ -5,6 +5,7 @@
 #include <list>
 
 #include "IOshare/IOsharemem_server.h"
+#include "sudz/plant.h"
 
 const char table_signaux[22][22] = {
     "T",  "Niv", "Vide", "Tr",  "St",  "Prel", "Lav", "Rinc", "Ess", "T1mt", "T5mt",
@@ -50,4 +51,11 @@ IOsharemem_server* init_partage_mem(const char* command) {
 
 void actuator_set(IOsharemem_server* server) {
   for (int k = 0; k < 11; ++k) actionneur[k] = server->output_value(k);
+}
+
+void publish_inputs(IOsharemem_server* server, const plant_inputs& inputs) {
+  for (int i = 0; i < plant_signal_count; ++i) {
+    if (inputs.write[i]) server->setreset_input(i, inputs.value[i]);
+  }
+  server->inputs_go();
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 class IOsharemem_server;
+struct plant_inputs;
 
 // The 22 signal names, NUL-padded to 22 bytes: entries 0 to 10 are the
 // inputs, 11 to 21 the outputs; input i and output i of the exchange area
@@ -29,5 +30,9 @@ IOsharemem_server* init_partage_mem(const char* controller_command);
 
 // Copies the 11 outputs of the exchange area into actionneur.
 void actuator_set(IOsharemem_server* server);
+
+// Writes one cycle's inputs in order (those marked to keep their value are
+// left alone), then raises the input clock.
+void publish_inputs(IOsharemem_server* server, const plant_inputs& inputs);
 
 #endif

@@ -1,5 +1,7 @@
 #include "e2e/e2e_support.h"
 
+#include "support/child_process.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/shm.h>
@@ -95,16 +97,15 @@ void key(const std::string& window, const std::string& keysym) {
   shell("xdotool windowfocus --sync " + window + " key " + keysym + " 2>/dev/null");
 }
 
-static std::string read_file(const std::string& path) {
-  std::ifstream f(path);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+using testsupport::read_file;
 
-sim_process::sim_process(const std::string& script, const std::vector<std::string>& extra) {
+sim_process::sim_process(raw_tag) {
   char tmpl[] = "/tmp/sudz-e2e-XXXXXX";
   dir_ = mkdtemp(tmpl);
+}
+
+sim_process::sim_process(const std::string& script, const std::vector<std::string>& extra)
+    : sim_process(raw_tag{}) {
   std::vector<std::string> args = {build_dir() + "/tests/support/test_controller", "--log",
                                    dir_ + "/log", "--args", dir_ + "/args",
                                    "--pid", dir_ + "/pid"};
@@ -119,8 +120,6 @@ sim_process::sim_process(const std::string& script, const std::vector<std::strin
 
 sim_process sim_process::raw(const std::vector<std::string>& args) {
   sim_process p{raw_tag{}};
-  char tmpl[] = "/tmp/sudz-e2e-XXXXXX";
-  p.dir_ = mkdtemp(tmpl);
   p.start(args);
   return p;
 }
@@ -262,10 +261,7 @@ int sim_process::ident(double seconds) {
         return ident_ != 0;
       },
       seconds);
-  if (ident_ != 0 && area_ == nullptr) {
-    void* p = shmat(ident_, nullptr, SHM_RDONLY);
-    if (p != reinterpret_cast<void*>(-1)) area_ = static_cast<const volatile int*>(p);
-  }
+  if (ident_ != 0 && area_ == nullptr) attach(ident_);
   return ident_;
 }
 
@@ -283,19 +279,15 @@ std::string sim_process::stdout_text() const { return read_file(dir_ + "/stdout"
 
 int sim_process::segment_of_simulator() {
   if (ident_ != 0) return ident_;
-  std::istringstream in(read_file("/proc/sysvipc/shm"));
-  std::string line;
-  std::getline(in, line);
-  while (std::getline(in, line)) {
-    std::istringstream f(line);
-    long key, id, perms, size, cpid;
-    if (f >> key >> id >> perms >> size >> cpid && cpid == pid_) {
-      ident_ = static_cast<int>(id);
-      void* p = shmat(ident_, nullptr, SHM_RDONLY);
-      if (p != reinterpret_cast<void*>(-1)) area_ = static_cast<const volatile int*>(p);
-    }
-  }
+  std::vector<int> ids = testsupport::segments_created_by({pid_});
+  if (!ids.empty()) attach(ids.front());
   return ident_;
+}
+
+void sim_process::attach(int ident) {
+  ident_ = ident;
+  void* p = shmat(ident_, nullptr, SHM_RDONLY);
+  if (p != reinterpret_cast<void*>(-1)) area_ = static_cast<const volatile int*>(p);
 }
 
 std::string sim_process::stderr_text() const { return read_file(dir_ + "/stderr"); }

@@ -93,8 +93,10 @@ class sim_process {
 
  private:
   struct raw_tag {};
-  explicit sim_process(raw_tag) {}
+  // Only makes the run's directory.
+  explicit sim_process(raw_tag);
   void start(const std::vector<std::string>& args);
+  void attach(int ident);
   pid_t pid_ = -1;
   std::string dir_;
   int ident_ = 0;

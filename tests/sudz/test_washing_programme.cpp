@@ -3,7 +3,6 @@
 // published, outputs read, plant advanced, a pause of 5000 microseconds.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,53 +13,39 @@
 
 #include "IOshare/IOsharemem_server.h"
 #include "sudz/plant.h"
-
-extern char** environ;
+#include "sudz/startup.h"
+#include "support/child_process.h"
 
 namespace {
 
-const char* const input_names[] = {"T",   "Niv",  "Vide", "Tr",   "St",  "Prel",
-                                   "Lav", "Rinc", "Ess",  "T1mt", "T5mt"};
-const char* const output_names[] = {"nF",  "H",   "Vo",  "So",  "Pw", "Vi",
-                                    "AvL", "ArL", "AvR", "T1m", "T5m"};
-
-std::list<std::string> names(const char* const (&table)[plant_signal_count]) {
-  return std::list<std::string>(std::begin(table), std::end(table));
+// The signal names of the simulator's own table, on one side.
+std::list<std::string> names(int first) {
+  std::list<std::string> l;
+  for (int i = first; i < first + plant_signal_count; ++i) l.emplace_back(table_signaux[i]);
+  return l;
 }
 
 // The controller, started as the simulator starts it; killed if the test leaves early.
 class controller_process {
  public:
-  controller_process(const std::string& path, int ident) {
-    std::string id = std::to_string(ident);
-    char* argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>("-automemlink"),
-                    const_cast<char*>(id.c_str()), nullptr};
-    if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, environ) != 0) pid_ = -1;
-  }
+  controller_process(const std::string& path, int ident)
+      : pid_(testsupport::spawn_program({path, "-automemlink", std::to_string(ident)})) {}
   ~controller_process() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
+    if (pid_ > 0) testsupport::kill_and_reap(pid_);
   }
   bool started() const { return pid_ > 0; }
   bool alive() {
-    if (pid_ <= 0) return false;
-    int status;
-    if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
-    pid_ = -1;
-    status_ = status;
-    return false;
+    if (pid_ > 0 && waitpid(pid_, &status_, WNOHANG) == pid_) pid_ = -1;
+    return pid_ > 0;
   }
-  // The wait status once it has ended, polling up to `polls` times 10 ms apart; -1 if still
-  // running.
+  // The wait status once it has ended, waiting up to `polls` times 10 ms; -1 if still running.
   int wait_exit(int polls) {
-    for (int i = 0; i < polls && alive(); ++i) usleep(10000);
-    return alive() ? -1 : status_;
+    if (pid_ > 0 && testsupport::wait_for(pid_, polls * 10, &status_)) pid_ = -1;
+    return pid_ > 0 ? -1 : status_;
   }
 
  private:
-  pid_t pid_ = -1;
+  pid_t pid_;
   int status_ = -1;
 };
 
@@ -69,8 +54,8 @@ struct simulator {
   static constexpr int cycles_per_second = 10;  // the fake clock: timers 10 to 100 times faster
   static constexpr int max_lag = 8;             // see keep_pace()
 
-  std::list<std::string> inputs = names(input_names);
-  std::list<std::string> outputs = names(output_names);
+  std::list<std::string> inputs = names(0);
+  std::list<std::string> outputs = names(11);
   IOsharemem_server server{inputs, outputs};
   std::int64_t now = 2000000000;
   machine_plant plant{nullptr, [this] { return now; }};
@@ -91,9 +76,7 @@ struct simulator {
   // One cycle, in the simulator's order.
   void cycle() {
     in = plant.compute_inputs(controls, out);
-    for (int i = 0; i < plant_signal_count; ++i)
-      if (in.write[i]) server.setreset_input(i, in.value[i]);
-    server.inputs_go();
+    publish_inputs(&server, in);
     for (int k = 0; k < plant_signal_count; ++k) out[k] = server.output_value(k);
     plant_alarm a = plant.apply_outputs(out);
     if (a != plant_alarm::none) alarm = a;
@@ -130,7 +113,7 @@ struct simulator {
                     std::to_string(plant.step()) + ", level " + std::to_string(plant.tank.level()) +
                     ", temperature " + std::to_string(plant.temperature()) + ", outputs";
     for (int k = 0; k < plant_signal_count; ++k)
-      r += std::string(" ") + output_names[k] + "=" + std::to_string(out[k]);
+      r += std::string(" ") + table_signaux[11 + k] + "=" + std::to_string(out[k]);
     if (alarm == plant_alarm::boiling) r += ", BOILING ALARM";
     if (alarm == plant_alarm::overflow) r += ", OVERFLOW ALARM";
     if (lost_controller) r += ", the controller stopped answering";
