@@ -242,12 +242,12 @@ double Stod(std::string text, char separator) {
     }
   }
   if (decimals <= 0) return sign * sum;
-  if (decimals <= 9) return sign * (sum / kPowersOfTen[decimals]);
-
-  // More decimals than a 32-bit divisor holds: the correctly rounded value. While the digits
-  // sum exactly, one division by an exact power of ten rounds once; otherwise the C library
-  // reads the digits as mantissa and exponent (no radix character, so no locale dependence).
-  if (sum <= 9007199254740992.0 && decimals <= 22) return sign * (sum / kPowersOfTen[decimals]);
+  // Up to 9 decimals, the sum divided by the power of ten. Beyond (more than a 32-bit divisor
+  // holds) the correctly rounded value: while the digits sum exactly, that same single division
+  // by an exact power of ten rounds once; otherwise the C library reads the digits as mantissa
+  // and exponent (no radix character, so no locale dependence).
+  if (decimals <= 9 || (sum <= 9007199254740992.0 && decimals <= 22))
+    return sign * (sum / kPowersOfTen[decimals]);
   std::string number;
   for (size_t k = start; k < i; ++k)
     if (is_digit(text[k]) && text[k] != separator) number += text[k];
