@@ -34,8 +34,11 @@ test-sanitize: deps
 bench: build
 	@bash scripts/run-bench $(BUILD)
 
+# Every picture of the README, each made under its own Xvfb:
+# scripts/screenshot makes docs/machine.png, scripts/screenshot-<program> the others.
 screenshot: build
 	@bash scripts/screenshot $(BUILD) docs/machine.png
+	@for s in scripts/screenshot-*; do [ -f "$$s" ] && bash "$$s" $(BUILD) || exit 1; done
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)
