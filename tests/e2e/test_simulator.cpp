@@ -38,6 +38,14 @@ TEST(Simulator, NoArgumentPrintsUsage) {
             "ERREUR de parametre:\n sudz <controleur>\n\nprobleme interne de memoire\n\n");
 }
 
+TEST(Simulator, HelpNamesTheSignals) {
+  sim_process sim = sim_process::raw({"--help"});
+  EXPECT_EQ(exit_code(sim.wait_exit()), 0);
+  EXPECT_NE(sim.stdout_text().find("usage: sudz <controleur>"), std::string::npos);
+  EXPECT_NE(sim.stdout_text().find("nF H Vo So Pw Vi AvL ArL AvR T1m T5m"), std::string::npos);
+  EXPECT_EQ(sim.stderr_text(), "");
+}
+
 TEST(Simulator, FirstCyclesAndLaunch) {
   sim_process sim("", {"with blank"});
   ASSERT_FALSE(sim.window().empty());
