@@ -1,0 +1,145 @@
+// Moving parts: rigid pieces made of coloured rectangles that move by fractional pixel steps,
+// fall, carry one another and refuse any move that would make them overlap, under a manager that
+// knows every piece.
+//
+// A movepart's origin (x, y) is a double; each element is a rectangle at origin + offset. A move
+// erases only the strip that each element uncovers and repaints the element, so a scene is
+// painted once and then kept up by the moves alone. draw, undraw and moveredraw place elements at
+// the nearest pixel (halves away from zero); absmoveredraw and every collision or occupancy test
+// truncate toward zero.
+//
+// A piece can carry one other piece (link): the carried piece moves first with its carrier, does
+// not fall, and is destroyed with it. A refused move returns 1 and leaves every piece as it was.
+//
+// Three conditions end the process with status 1 after a message on standard error: a 101st
+// registration ("too many part !"), a collision test for an unregistered piece ("collision:
+// erreur interne !") and the first x bound of a piece without elements.
+#ifndef OBJGRAPHIQUES_MOVEPART_H
+#define OBJGRAPHIQUES_MOVEPART_H
+
+#include <list>
+#include <ostream>
+
+class Fl_Window;
+class movepart;
+
+class movepart_manager {
+ public:
+  static constexpr int max_parts = 100;
+
+  movepart_manager() : count(0) {}
+  movepart_manager(const movepart_manager&) = delete;
+  movepart_manager& operator=(const movepart_manager&) = delete;
+
+  // Appends p to the slots (no duplicate check); a 101st registration is fatal.
+  void addpart(movepart* p);
+  // Removes p from every slot, shifting the following slots down. An occurrence of p that moves
+  // into the slot just examined stays until the next call.
+  void suppart(movepart* p);
+  // 1 when some element of another registered piece overlaps an element of p (boxes sharing an
+  // edge do not overlap), else 0. Fatal when p is not registered.
+  int collision(movepart* p);
+  // 1 when the point lies in an element of a registered piece, edges included.
+  int busy_position(int x, int y);
+  // Draws a black cross of 101 by 101 pixels on the point, then busy_position.
+  int busy_position_debug(int x, int y);
+  // draw of every registered piece, in slot order.
+  void draw();
+  // fall of every registered piece that is not carried, in slot order.
+  void parts_fall();
+
+  int part_count() const { return count; }
+  movepart* part(int slot) const { return slot >= 0 && slot < count ? parts[slot] : nullptr; }
+
+ private:
+  int count;
+  movepart* parts[max_parts] = {};
+};
+
+class movepart {
+ public:
+  // An empty piece at (0.0, 0.0), registered with manager.
+  movepart(movepart_manager& manager, Fl_Window* window, unsigned background);
+  // An empty piece without window or manager, at (0.0, 0.0) with the toolkit's background
+  // colour; define() must come before it is drawn or moved.
+  movepart();
+  // A copy has every field of the original, manager included, but is not registered and carries
+  // nothing: the carried piece stays with the original, which alone destroys it.
+  movepart(const movepart& other);
+  // Copies every field but the carried piece: this piece keeps the one it carried, if any.
+  movepart& operator=(const movepart& other);
+  // Unregisters, erases (when it has a window), and destroys the carried piece.
+  ~movepart();
+
+  // Sets window, background and manager, origin (0.0, 0.0), and registers. Elements and link
+  // are kept.
+  void define(movepart_manager& manager, Fl_Window* window, unsigned background);
+  // Appends the element (dx, dy, w, h) in colour.
+  void add(double dx, double dy, int w, int h, unsigned colour);
+  // Carries other (owned from now on) and marks it carried. A piece carried before is replaced
+  // without its carried mark being cleared.
+  void link(movepart* other);
+  // Marks the carried piece as no longer carried and lets it go (not destroyed).
+  void unlink();
+
+  // Every element in its colour, then the carried piece.
+  void draw();
+  // Every element in the background colour, then the carried piece's undraw.
+  void undraw();
+  // Moves by (dx, dy), carried piece first; erases the uncovered strips and repaints. Returns 1,
+  // with nothing moved, when the carried piece or this piece would collide.
+  int moveredraw(double dx, double dy);
+  // Places the piece so that its smallest offsets land on (x, y), erasing and repainting it
+  // whole. The carried piece is neither moved nor drawn. 1 when refused.
+  int absmoveredraw(double x, double y);
+  // One pixel down, unless carried.
+  void fall();
+
+  unsigned my_background_color() const { return background; }
+  int is_linked() const { return linked; }
+  movepart* part_have_link() const { return carried; }
+
+  double actual_precision_first_xpos();  // fatal on a piece without elements
+  double actual_precision_first_ypos();
+  double actual_precision_last_xpos();
+  double actual_precision_last_ypos();
+  int actual_first_xpos();
+  int actual_first_ypos();
+  int actual_last_xpos();
+  int actual_last_ypos();
+
+  double xpos() const { return x; }
+  double ypos() const { return y; }
+  int element_count() const { return static_cast<int>(widths.size()); }
+  movepart_manager* my_manager() const { return manager; }
+  Fl_Window* my_window() const { return window; }
+
+  friend class movepart_manager;
+  friend std::ostream& operator<<(std::ostream& s, movepart& p);
+  friend int vertical_part_dist(movepart& a, movepart& b);
+
+ private:
+  void fill_elements(bool own_colour, bool truncate);
+  double smallest_xoffset() const;
+  double smallest_yoffset() const;
+
+  Fl_Window* window;
+  unsigned background;
+  double x, y;
+  movepart_manager* manager;
+  std::list<double> xoffsets;
+  std::list<double> yoffsets;
+  std::list<int> widths;
+  std::list<int> heights;
+  std::list<int> colours;
+  movepart* carried;
+  int linked;
+};
+
+// "coords x y", then the x offsets, y offsets, widths, heights and colours as lists, one a line.
+std::ostream& operator<<(std::ostream& s, movepart& p);
+
+// Vertical gap between the two pieces (0 when their vertical spans meet), truncated.
+int vertical_part_dist(movepart& a, movepart& b);
+
+#endif
