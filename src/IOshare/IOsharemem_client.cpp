@@ -149,3 +149,27 @@ void IOsharemem_client::outputs_refresh() {
   __atomic_store_n(&area->outputs_clock, static_cast<int32_t>(clock + 1u), __ATOMIC_RELAXED);
   ioshare::lock_give(&area->lock);
 }
+
+std::string IOsharemem_client::input_name(int i) const {
+  if (i < 0 || i >= nb_inputs) return "";
+  return std::string(area->input_names[i], slot_length(area->input_names[i]));
+}
+
+std::string IOsharemem_client::output_name(int i) const {
+  if (i < 0 || i >= nb_outputs) return "";
+  return std::string(area->output_names[i], slot_length(area->output_names[i]));
+}
+
+int IOsharemem_client::input_value(int i) const {
+  return i >= 0 && i < nb_inputs ? inputs[i] : 0;
+}
+
+int IOsharemem_client::output_value(int i) const {
+  if (i < 0 || i >= nb_outputs) return 0;
+  return __atomic_load_n(&area->output_values[i], __ATOMIC_RELAXED);
+}
+
+void IOsharemem_client::set_output(int i, int value) {
+  if (i < 0 || i >= nb_outputs) return;
+  __atomic_store_n(&area->output_values[i], value, __ATOMIC_RELAXED);
+}

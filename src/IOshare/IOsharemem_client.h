@@ -66,6 +66,22 @@ class IOsharemem_client {
   // The input clock of the last receive that returned 1 (0 before any).
   int inputs_clock() const { return last_clock; }
 
+  // Access by number, for controllers that serve every signal whatever the
+  // simulator (a bridge to other equipment). Numbers follow the simulator's
+  // order; a number outside the counts reads "" or 0 and writes nothing.
+  // output_value and set_output touch only single words of the area, so
+  // they may be called from another thread than receive.
+  int input_count() const { return nb_inputs; }
+  int output_count() const { return nb_outputs; }
+  std::string input_name(int i) const;
+  std::string output_name(int i) const;
+  // Input i as of the last receive that returned 1.
+  int input_value(int i) const;
+  // Output i as it stands in the area.
+  int output_value(int i) const;
+  // Writes output i at once, without the lock, as setreset_output does.
+  void set_output(int i, int value);
+
  private:
   int nb_inputs;
   int nb_outputs;

@@ -124,6 +124,35 @@ TEST(IOsharememClient, NamesMatchExactlyAndTheLastDuplicateWins) {
   EXPECT_EQ(s.output_value(2), 9) << "every slot of that name";
 }
 
+TEST(IOsharememClient, AccessByNumberStaysInsideTheCounts) {
+  const std::list<std::string> in = {"A", "B", std::string(49, 'n')};
+  const std::list<std::string> out = {"X", "Y"};
+  IOsharemem_server s(in, out);
+  IOsharemem_client c(s.memory_ident());
+  EXPECT_EQ(c.input_count(), 3);
+  EXPECT_EQ(c.output_count(), 2);
+  EXPECT_EQ(c.input_name(2), std::string(49, 'n'));
+  EXPECT_EQ(c.output_name(1), "Y");
+  for (int i = 0; i < 3; ++i) s.setreset_input(i, 10 + i);
+  EXPECT_EQ(c.input_value(1), 0) << "before a snapshot";
+  s.inputs_go();
+  ASSERT_EQ(c.receive(), 1);
+  EXPECT_EQ(c.input_value(1), 11);
+  c.set_output(1, 7);
+  EXPECT_EQ(s.output_value(1), 7);
+  EXPECT_EQ(c.output_value(1), 7);
+  for (int bad : {-1, 2, 50}) {
+    c.set_output(bad, 9);
+    EXPECT_EQ(c.output_value(bad), 0);
+    EXPECT_EQ(c.output_name(bad), "");
+  }
+  for (int bad : {-1, 3, 41}) {
+    EXPECT_EQ(c.input_value(bad), 0);
+    EXPECT_EQ(c.input_name(bad), "");
+  }
+  EXPECT_EQ(s.output_value(0), 0) << "no stray write";
+}
+
 TEST(IOsharememClient, OutputsClockCountsRefreshesAndAnAttachResetsIt) {
   IOsharemem_server s(kInputs, kOutputs);
   IOsharemem_client c(s.memory_ident());
