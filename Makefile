@@ -4,7 +4,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-sanitize bench install screenshot clean
+.PHONY: all deps build run test test-sanitize bench install screenshot fuzz clean
 
 all: build
 
@@ -40,5 +40,9 @@ screenshot: build
 	@bash scripts/screenshot $(BUILD) docs/machine.png
 	@for s in scripts/screenshot-*; do [ -f "$$s" ] && bash "$$s" $(BUILD) || exit 1; done
 
+# Every libFuzzer target (scripts/fuzz-*), a minute each; not part of CI.
+fuzz:
+	@for s in scripts/fuzz-*; do [ -f "$$s" ] && bash "$$s" || exit 1; done
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz
