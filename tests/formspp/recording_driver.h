@@ -59,8 +59,14 @@ class recording_driver : public Fl_Graphics_Driver {
     calls.push_back("text " + std::string(str, static_cast<size_t>(n)));
     current.push_back(Fl_Window::current());
   }
-  void push_clip(int, int, int, int) override {}
-  void pop_clip() override {}
+  // Clips are recorded ("push_clip 1 2 3 4", "pop_clip") only when asked for.
+  bool record_clips = false;
+  void push_clip(int x, int y, int w, int h) override {
+    if (record_clips) add("push_clip", {1.0 * x, 1.0 * y, 1.0 * w, 1.0 * h});
+  }
+  void pop_clip() override {
+    if (record_clips) add("pop_clip", {});
+  }
   double width(const char*, int n) override { return 8.0 * n; }
   int height() override { return size(); }
   int descent() override { return 0; }
