@@ -6,7 +6,6 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Window.H>
-#include <FL/fl_ask.H>
 #include <FL/forms.H>
 
 #include <cstdlib>
@@ -179,9 +178,8 @@ void OFD_afficheur::report(const std::string& file, bool written, const std::str
   if (written) {
     fl_show_Smessages(fr ? "generation du fichier " + file : "generation of " + file + " file");
   } else {
-    const std::string text = fr ? "impossible d'ecrire le fichier " + file + " : " + reason
-                                : "cannot write " + file + " file: " + reason;
-    fl_alert("%s", text.c_str());
+    fl_show_Salert(fr ? "impossible d'ecrire le fichier " + file + " : " + reason
+                      : "cannot write " + file + " file: " + reason);
   }
 }
 

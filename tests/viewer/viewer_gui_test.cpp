@@ -307,6 +307,45 @@ TEST(ViewerLabels, FrenchAndEnglish) {
   }
 }
 
+// Closing the viewer window the way a window manager does ends the activation like cancel; an
+// array stays the caller's, so its pages can still be built afterwards.
+TEST(ViewerClose, WindowManagerCloseCancels) {
+  Fl::lock();
+  Fl_Window parent(200, 100, "parent");
+  parent.end();
+  parent.show();
+  Fl::check();
+  std::string lines[] = {"#C 4 4 ", "ab#cd", "#T"};
+  OFD_afficheur viewer(&parent, 1);
+  std::atomic<bool> returned{false};
+  std::thread driver([&] {
+    const bool shown =
+        e2e::wait_until([&] { return locked([&] { return viewer.window()->shown() != 0; }); }, 30);
+    EXPECT_TRUE(shown);
+    if (shown) {
+      EXPECT_EQ(locked([&] { return std::string(viewer.page_indicator()); }), "page 1 / 1    ");
+      e2e::shell(e2e::build_dir() + "/tests/e2e/wm_close " +
+                 locked([&] { return xid(viewer.window()); }));
+      EXPECT_TRUE(e2e::wait_until([&] { return returned.load(); }, 30));
+    }
+    if (!returned)
+      locked([&] {
+        viewer.window()->do_callback();
+        return 0;
+      });
+  });
+  viewer.activation(lines, 3, "closed", "");
+  returned = true;
+  Fl::unlock();
+  driver.join();
+  EXPECT_TRUE(parent.active());
+  EXPECT_FALSE(viewer.window()->shown());
+  viewer.visu_page();
+  EXPECT_EQ(std::string(viewer.page_list()->text(2)), "@f@S12 ab  cd");
+  parent.hide();
+  Fl::check();
+}
+
 // sudz-view's window: the pdf button hands the file to the command, cancel ends the program.
 TEST_F(ViewerWindow, SudzViewProgram) {
   const char* b = std::getenv("SUDZ_BUILD_DIR");
