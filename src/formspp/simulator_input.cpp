@@ -41,7 +41,9 @@ OFD_simulator_input::OFD_simulator_input(int height) : own_window_(true) {
   Fl_Box* background = new Fl_Box(0, 0, 400, height);
   background->box(FL_FLAT_BOX);
   build(0, height);
-  fl_end_form();
+  // Ends the window as a plain group: the forms layer's fl_end_form would turn every y upside
+  // down (forms count from the bottom), away from the geometry above.
+  window_->end();
   fl_show_form(window_, FL_PLACE_MOUSE, FL_TRANSIENT, "Inputs Pannel");
 }
 

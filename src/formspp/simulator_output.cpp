@@ -59,7 +59,9 @@ OFD_simulator_output::OFD_simulator_output(int height, const char* title)
   Fl_Box* background = new Fl_Box(0, 0, 240, height, "");
   background->box(FL_FLAT_BOX);
   build(0, height, true);
-  fl_end_form();
+  // Ends the window as a plain group: the forms layer's fl_end_form would turn every y upside
+  // down (forms count from the bottom), away from the geometry above.
+  window_->end();
   fl_show_form(window_, FL_PLACE_MOUSE, FL_TRANSIENT, title_.c_str());
 }
 
