@@ -85,6 +85,38 @@ static std::string move_to(const std::string& window, int x, int y) {
          std::to_string(x) + " " + std::to_string(y);
 }
 
+std::string window_named(const std::string& name, double seconds) {
+  std::string id;
+  wait_until(
+      [&] {
+        std::istringstream in(
+            shell("xdotool search --onlyvisible --name '^" + name + "$' 2>/dev/null"));
+        in >> id;
+        return !id.empty();
+      },
+      seconds);
+  return id;
+}
+
+bool window_shown(const std::string& name) {
+  return !shell("xdotool search --onlyvisible --name '^" + name + "$' 2>/dev/null").empty();
+}
+
+pid_t linked_controller(int ident) {
+  const std::string id = std::to_string(ident);
+  std::istringstream pids(shell("ls /proc"));
+  for (std::string p; pids >> p;) {
+    if (p.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string cmdline = testsupport::read_file("/proc/" + p + "/cmdline");
+    std::vector<std::string> argv;
+    std::istringstream in(cmdline);
+    for (std::string a; std::getline(in, a, '\0');) argv.push_back(a);
+    for (size_t i = 0; i + 1 < argv.size(); ++i)
+      if (argv[i] == "-automemlink" && argv[i + 1] == id) return std::atoi(p.c_str());
+  }
+  return 0;
+}
+
 void click(const std::string& window, int x, int y) { shell(move_to(window, x, y) + " click 1"); }
 
 void press_hold(const std::string& window, int x, int y, const std::function<void()>& held) {
@@ -104,8 +136,7 @@ sim_process::sim_process(raw_tag) {
   dir_ = mkdtemp(tmpl);
 }
 
-sim_process::sim_process(const std::string& script, const std::vector<std::string>& extra)
-    : sim_process(raw_tag{}) {
+std::vector<std::string> sim_process::controller_args(const std::string& script) const {
   std::vector<std::string> args = {build_dir() + "/tests/support/test_controller", "--log",
                                    dir_ + "/log", "--args", dir_ + "/args",
                                    "--pid", dir_ + "/pid"};
@@ -114,8 +145,25 @@ sim_process::sim_process(const std::string& script, const std::vector<std::strin
     args.push_back("--script");
     args.push_back(dir_ + "/script");
   }
+  return args;
+}
+
+sim_process::sim_process(const std::string& script, const std::vector<std::string>& extra)
+    : sim_process(raw_tag{}) {
+  std::vector<std::string> args = controller_args(script);
   args.insert(args.end(), extra.begin(), extra.end());
   start(args);
+}
+
+sim_process sim_process::plant(const std::string& program, const std::vector<std::string>& options,
+                               const std::string& script) {
+  sim_process p{raw_tag{}};
+  p.program_ = program;
+  std::vector<std::string> args = options;
+  std::vector<std::string> controller = p.controller_args(script);
+  args.insert(args.end(), controller.begin(), controller.end());
+  p.start(args);
+  return p;
 }
 
 sim_process sim_process::raw(const std::vector<std::string>& args) {
@@ -125,15 +173,20 @@ sim_process sim_process::raw(const std::vector<std::string>& args) {
 }
 
 sim_process::sim_process(sim_process&& o) noexcept
-    : pid_(o.pid_), dir_(std::move(o.dir_)), ident_(o.ident_), area_(o.area_),
-      reaped_(o.reaped_), status_(o.status_) {
+    : pid_(o.pid_),
+      dir_(std::move(o.dir_)),
+      ident_(o.ident_),
+      area_(o.area_),
+      reaped_(o.reaped_),
+      status_(o.status_),
+      program_(std::move(o.program_)) {
   o.pid_ = -1;
   o.area_ = nullptr;
   o.dir_.clear();
 }
 
 void sim_process::start(const std::vector<std::string>& args) {
-  std::string sudz = build_dir() + "/src/sudz/sudz";
+  std::string sudz = program_.empty() ? build_dir() + "/src/sudz/sudz" : program_;
   pid_ = fork();
   if (pid_ == 0) {
     // Its own process group, so the controller it starts can be ended too.
@@ -237,8 +290,7 @@ std::vector<snapshot> sim_process::log(bool* ended) const {
   return out;
 }
 
-bool sim_process::wait_snapshot(const std::function<bool(const snapshot&)>& pred,
-                                double seconds) {
+bool sim_process::wait_snapshot(const std::function<bool(const snapshot&)>& pred, double seconds) {
   return wait_until(
       [&] {
         for (const auto& s : log())
@@ -265,9 +317,15 @@ int sim_process::ident(double seconds) {
   return ident_;
 }
 
-int sim_process::inputs_clock() { return ident() && area_ ? area_[0] : -2; }
-int sim_process::input(int index) { return ident() && area_ ? area_[8 + index] : -2; }
-int sim_process::output(int index) { return ident() && area_ ? area_[58 + index] : -2; }
+int sim_process::inputs_clock() {
+  return ident() && area_ ? area_[0] : -2;
+}
+int sim_process::input(int index) {
+  return ident() && area_ ? area_[8 + index] : -2;
+}
+int sim_process::output(int index) {
+  return ident() && area_ ? area_[58 + index] : -2;
+}
 
 pid_t sim_process::controller_pid(double seconds) const {
   pid_t pid = 0;
@@ -275,7 +333,9 @@ pid_t sim_process::controller_pid(double seconds) const {
   return pid;
 }
 
-std::string sim_process::stdout_text() const { return read_file(dir_ + "/stdout"); }
+std::string sim_process::stdout_text() const {
+  return read_file(dir_ + "/stdout");
+}
 
 int sim_process::segment_of_simulator() {
   if (ident_ != 0) return ident_;
@@ -290,6 +350,8 @@ void sim_process::attach(int ident) {
   if (p != reinterpret_cast<void*>(-1)) area_ = static_cast<const volatile int*>(p);
 }
 
-std::string sim_process::stderr_text() const { return read_file(dir_ + "/stderr"); }
+std::string sim_process::stderr_text() const {
+  return read_file(dir_ + "/stderr");
+}
 
 }  // namespace e2e

@@ -58,6 +58,10 @@ class sim_process {
   explicit sim_process(const std::string& script = "", const std::vector<std::string>& extra = {});
   // Starts sudz with exactly these arguments after the program name.
   static sim_process raw(const std::vector<std::string>& args);
+  // Starts another plant (a program started like sudz), its options, then the test controller
+  // as the first constructor does.
+  static sim_process plant(const std::string& program, const std::vector<std::string>& options,
+                           const std::string& script = "");
   sim_process(sim_process&&) noexcept;
   ~sim_process();
 
@@ -96,6 +100,7 @@ class sim_process {
   // Only makes the run's directory.
   explicit sim_process(raw_tag);
   void start(const std::vector<std::string>& args);
+  std::vector<std::string> controller_args(const std::string& script) const;
   void attach(int ident);
   pid_t pid_ = -1;
   std::string dir_;
@@ -103,7 +108,14 @@ class sim_process {
   const volatile int* area_ = nullptr;
   bool reaped_ = false;
   int status_ = 0;
+  std::string program_;  // the plant; sudz when empty
 };
+
+// The id of the visible window titled exactly name ("" if none shows within the limit).
+std::string window_named(const std::string& name, double seconds = 60.0);
+bool window_shown(const std::string& name);
+// The process started with "-automemlink" and ident among its arguments, 0 if there is none.
+pid_t linked_controller(int ident);
 
 void click(const std::string& window, int x, int y);
 // Presses at (x, y), runs held(), then releases.
