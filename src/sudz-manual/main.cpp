@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "IOshare/IOsharemem_client.h"
-#include "sudz-manual/area_names.h"
 #include "sudz-manual/manual_controller.h"
 
 namespace {
@@ -42,8 +41,7 @@ int main(int argc, char** argv) {
                stderr);
     return 1;
   }
-  const int ident = automemlink_ident(argc, argv);
-  IOsharemem_client link(ident);
-  run_manual_controller(link, read_area_names(ident));
+  IOsharemem_client link(automemlink_ident(argc, argv));
+  run_manual_controller(link);
   return 0;
 }

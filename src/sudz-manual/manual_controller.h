@@ -8,14 +8,13 @@
 #ifndef SUDZ_MANUAL_MANUAL_CONTROLLER_H
 #define SUDZ_MANUAL_MANUAL_CONTROLLER_H
 
-#include "sudz-manual/area_names.h"
-
 class IOsharemem_client;
 
 // Title of the window.
 extern const char manual_window_title[];
 
-// Runs until the operator quits or the simulation ends; the window is closed on return.
-void run_manual_controller(IOsharemem_client& link, const area_names& names);
+// Runs until the operator quits or the simulation ends; the window is closed on return. The
+// signals are those of the attached area, by number, whatever the simulator.
+void run_manual_controller(IOsharemem_client& link);
 
 #endif

@@ -138,6 +138,7 @@ TEST(Panel, InputsSentReachTheControllerAndItsOutputsShow) {
       sim_process::plant(panel_program(), {}, "when input St is 1 set output H to 1\n");
   const std::string w = window_named("sudz-panel");
   ASSERT_FALSE(w.empty());
+  ASSERT_NE(plant.ident(), 0);
   ASSERT_TRUE(square_is(w, OUT_H, yellow));  // read at once: 0
   EXPECT_EQ(plant.inputs_clock(), 0);        // nothing published before "GO"
 
@@ -163,6 +164,7 @@ TEST(Panel, NamesGivenAndWindowClosed) {
   sim_process plant = sim_process::plant(panel_program(), {"--inputs", "a,b", "--outputs", "x"});
   const std::string w = window_named("sudz-panel");
   ASSERT_FALSE(w.empty());
+  ASSERT_NE(plant.ident(), 0);  // attached now, so the area outlives both programs
   click(w, tick_x, tick_y(1));
   click(w, go_x, buttons_y);
   ASSERT_TRUE(plant.wait_snapshot([](const snapshot& s) { return s.clock == 1; }));
