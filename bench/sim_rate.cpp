@@ -3,7 +3,9 @@
 // Runs the simulator with a controller for SECONDS (10 by default), counts
 // its cycles by the input clock of the exchange area and its processor
 // time, and measures a bare loop of usleep(5000) over the same seconds.
-// Prints both rates, their ratio and the simulator's share of one core.
+// Prints both rates, their ratio, the simulator's share of one core and the
+// controller's (found by the "-automemlink <id>" it was started with).
+#include <dirent.h>
 #include <signal.h>
 #include <sys/shm.h>
 #include <sys/wait.h>
@@ -39,6 +41,25 @@ double cpu_seconds(pid_t pid) {
   return static_cast<double>(utime + stime) / sysconf(_SC_CLK_TCK);
 }
 
+// The process started with "-automemlink" and id among its arguments, or 0.
+pid_t controller_of(int id) {
+  const std::string ident = std::to_string(id);
+  DIR* proc = opendir("/proc");
+  pid_t found = 0;
+  while (dirent* e = proc != nullptr && found == 0 ? readdir(proc) : nullptr) {
+    const pid_t pid = std::atoi(e->d_name);
+    if (pid <= 0) continue;
+    std::ifstream f(std::string("/proc/") + e->d_name + "/cmdline");
+    std::string previous;
+    for (std::string arg; std::getline(f, arg, '\0');) {
+      if (previous == "-automemlink" && arg == ident) found = pid;
+      previous = arg;
+    }
+  }
+  if (proc != nullptr) closedir(proc);
+  return found;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,6 +91,7 @@ int main(int argc, char** argv) {
   }
   auto* area = static_cast<const volatile int*>(shmat(id, nullptr, SHM_RDONLY));
   while (area[0] < 10) usleep(10000);  // past the first showing
+  const pid_t controller = controller_of(id);
 
   // The bare loop runs beside the simulator, over the same seconds.
   std::atomic<bool> stop{false};
@@ -83,9 +105,11 @@ int main(int argc, char** argv) {
   auto t0 = clock_type::now();
   int c0 = area[0];
   double cpu0 = cpu_seconds(pid);
+  double ctrl0 = controller > 0 ? cpu_seconds(controller) : 0.0;
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   int c1 = area[0];
   double cpu1 = cpu_seconds(pid);
+  double ctrl1 = controller > 0 ? cpu_seconds(controller) : 0.0;
   auto t1 = clock_type::now();
   stop = true;
   loop.join();
@@ -102,5 +126,9 @@ int main(int argc, char** argv) {
   std::printf("ratio:                             %8.3f\n", sim_rate / bare_rate);
   std::printf("simulator processor use:          %7.1f %% of one core\n",
               100.0 * (cpu1 - cpu0) / elapsed);
+  if (controller > 0) {
+    std::printf("controller processor use:         %7.1f %% of one core\n",
+                100.0 * (ctrl1 - ctrl0) / elapsed);
+  }
   return 0;
 }
