@@ -121,7 +121,7 @@ void modbus_server::run() {
     for (size_t k = fds.size(); k-- > 2;) {
       const size_t index = k - 2;
       if (fds[k].revents == 0) continue;
-      if (!read_from(connections_[index])) close_connection(index, "disconnected");
+      if (const char* why = read_from(connections_[index])) close_connection(index, why);
     }
     if (fds[1].revents != 0) accept_clients();
     check_timers();
@@ -149,30 +149,32 @@ void modbus_server::accept_clients() {
   }
 }
 
-bool modbus_server::read_from(connection& c) {
+const char* modbus_server::read_from(connection& c) {
+  // One read per wake-up: a client that never stops sending cannot keep the
+  // loop from the others (poll reports what is left next time).
   uint8_t chunk[1024];
-  for (;;) {
-    const ssize_t got = recv(c.fd, chunk, sizeof chunk, 0);
-    if (got == 0) return false;
-    if (got < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-    if (c.buffer.empty()) c.frame_start = steady_clock::now();
-    c.buffer.insert(c.buffer.end(), chunk, chunk + got);
-    // Answer every whole frame gathered so far.
-    size_t used = 0;
-    while (c.buffer.size() - used >= kHeaderLength) {
-      const uint8_t* frame = c.buffer.data() + used;
-      const int length = word(frame + 4);
-      if (word(frame + 2) != 0 || length < 2 || length > kMaxLengthField) {
-        log_line("client " + c.peer + " sent a header that is not Modbus TCP");
-        return false;
-      }
-      if (c.buffer.size() - used < static_cast<size_t>(6 + length)) break;
-      if (!answer(c, frame, 6 + length)) return false;
-      used += 6 + length;
-    }
-    c.buffer.erase(c.buffer.begin(), c.buffer.begin() + used);
-    if (used > 0 && !c.buffer.empty()) c.frame_start = steady_clock::now();
+  const ssize_t got = recv(c.fd, chunk, sizeof chunk, 0);
+  if (got == 0) return "disconnected";
+  if (got < 0) {
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? nullptr : "read failed";
   }
+  if (c.buffer.empty()) c.frame_start = steady_clock::now();
+  c.buffer.insert(c.buffer.end(), chunk, chunk + got);
+  // Answer every whole frame gathered so far.
+  size_t used = 0;
+  while (c.buffer.size() - used >= kHeaderLength) {
+    const uint8_t* frame = c.buffer.data() + used;
+    const int length = word(frame + 4);
+    if (word(frame + 2) != 0 || length < 2 || length > kMaxLengthField) {
+      return "not a Modbus TCP header";
+    }
+    if (c.buffer.size() - used < static_cast<size_t>(6 + length)) break;
+    if (!answer(c, frame, 6 + length)) return "reply not sent";
+    used += 6 + length;
+  }
+  c.buffer.erase(c.buffer.begin(), c.buffer.begin() + used);
+  if (used > 0 && !c.buffer.empty()) c.frame_start = steady_clock::now();
+  return nullptr;
 }
 
 bool modbus_server::answer(connection& c, const uint8_t* frame, int length) {

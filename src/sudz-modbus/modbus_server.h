@@ -56,8 +56,9 @@ class modbus_server {
   };
 
   void accept_clients();
-  // Reads what the connection holds; false when it must be closed.
-  bool read_from(connection& c);
+  // Reads what the connection holds and answers its whole frames; the
+  // reason to close it, or null.
+  const char* read_from(connection& c);
   // Answers one whole frame; false when the reply could not be sent.
   bool answer(connection& c, const uint8_t* frame, int length);
   void close_connection(size_t index, const char* why);

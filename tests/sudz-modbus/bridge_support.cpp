@@ -152,10 +152,12 @@ bool bridge_process::wait_exit(double seconds, int* status) {
   return true;
 }
 
-fake_simulator::fake_simulator() {
+fake_simulator::fake_simulator(const std::vector<std::string>& inputs,
+                               const std::vector<std::string>& outputs)
+    : count_(static_cast<int>(inputs.size())) {
   server_ =
-      std::make_unique<IOsharemem_server>(std::list<std::string>(kInputs.begin(), kInputs.end()),
-                                          std::list<std::string>(kOutputs.begin(), kOutputs.end()));
+      std::make_unique<IOsharemem_server>(std::list<std::string>(inputs.begin(), inputs.end()),
+                                          std::list<std::string>(outputs.begin(), outputs.end()));
   for (auto& v : inputs_) v = 0;
 }
 
@@ -169,7 +171,7 @@ int fake_simulator::ident() const {
 }
 
 void fake_simulator::cycle() {
-  for (int i = 0; i < 11; ++i) server_->setreset_input(i, inputs_[i]);
+  for (int i = 0; i < count_; ++i) server_->setreset_input(i, inputs_[i]);
   server_->inputs_go();
 }
 

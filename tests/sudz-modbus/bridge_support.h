@@ -56,11 +56,13 @@ class bridge_process {
   std::string dir_;
 };
 
-// A stand-in simulator: the washing machine's 11 inputs and 11 outputs in a
-// real exchange area, with cycles run on demand or by a thread (5 ms pause).
+// A stand-in simulator: the washing machine's 11 inputs and 11 outputs (or
+// the given names) in a real exchange area, with cycles run on demand or by
+// a thread (5 ms pause).
 class fake_simulator {
  public:
-  fake_simulator();
+  fake_simulator(const std::vector<std::string>& inputs = kInputs,
+                 const std::vector<std::string>& outputs = kOutputs);
   ~fake_simulator();
   int ident() const;
   void set_input(int i, int value) { inputs_[i] = value; }
@@ -72,7 +74,8 @@ class fake_simulator {
 
  private:
   std::unique_ptr<IOsharemem_server> server_;
-  std::atomic<int> inputs_[11];
+  int count_;
+  std::atomic<int> inputs_[41];
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };

@@ -9,10 +9,12 @@
       optional @UNIT suffix.
   modbus_peer.py programme PORT             fills the tank until "Niv", then
       drains it until "Vide"; prints the input clock at each step and "done".
-  modbus_peer.py plc PORT IN_OFFSET OUT_OFFSET BITS SET
+  modbus_peer.py plc PORT IN_OFFSET OUT_OFFSET VALUES SET [registers]
       a server standing in for a PLC (port 0: a free one, printed as
-      "port N"); once its coils from IN_OFFSET equal BITS (e.g. 0110) it
-      prints "inputs seen" and sets coil OUT_OFFSET+SET; runs until killed.
+      "port N"); once its coils from IN_OFFSET equal VALUES (comma-separated,
+      as bits: not 0 is 1) it prints "inputs seen" and sets coil
+      OUT_OFFSET+SET to 1; runs until killed. With "registers", holding
+      registers instead, compared as words.
 """
 import asyncio
 import sys
@@ -129,7 +131,7 @@ def programme(port):
     print("done", flush=True)
 
 
-async def plc(port, in_offset, out_offset, bits, set_index):
+async def plc(port, in_offset, out_offset, values, set_index, registers):
     store = ModbusSlaveContext(co=ModbusSequentialDataBlock(0, [0] * 300),
                                di=ModbusSequentialDataBlock(0, [0] * 300),
                                hr=ModbusSequentialDataBlock(0, [0] * 300),
@@ -139,11 +141,14 @@ async def plc(port, in_offset, out_offset, bits, set_index):
     task = asyncio.create_task(server.serve_forever())
     await server.serving
     print("port %d" % server.server.sockets[0].getsockname()[1], flush=True)
-    want = [int(c) for c in bits]
-    while [int(v) for v in store.getValues(1, in_offset, len(want))] != want:
+    table = 3 if registers else 1
+    want = [int(v) for v in values.split(",")]
+    if not registers:
+        want = [int(v != 0) for v in want]
+    while [int(v) for v in store.getValues(table, in_offset, len(want))] != want:
         await asyncio.sleep(0.01)
     print("inputs seen", flush=True)
-    store.setValues(1, out_offset + set_index, [1])
+    store.setValues(table, out_offset + set_index, [1])
     await task
 
 
@@ -155,7 +160,7 @@ def main():
         programme(int(sys.argv[2]))
     elif command == "plc":
         asyncio.run(plc(int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5],
-                        int(sys.argv[6])))
+                        int(sys.argv[6]), sys.argv[7:] == ["registers"]))
 
 
 if __name__ == "__main__":

@@ -93,6 +93,40 @@ TEST(SudzModbus, MapServesTheAreaAndAnswersEverythingElseWithAnException) {
   for (int i = 0; i < 11; ++i) EXPECT_EQ(sim.output(i), outputs[i]) << "output " << i;
 }
 
+// Other simulators have other counts: the map follows the area, and the
+// clock moves behind the inputs when they reach address 20.
+TEST(SudzModbus, MapFollowsTheCountsOfAnySimulator) {
+  const auto names = [](const char* stem, int count) {
+    std::vector<std::string> v;
+    for (int i = 0; i < count; ++i) v.push_back(stem + std::to_string(i));
+    return v;
+  };
+  const struct {
+    int inputs, outputs;
+    std::vector<std::string> requests, answers;
+  } areas[] = {
+      {3,
+       2,
+       {"di:0:3", "di:0:4", "rc:0:2", "rc:2:1", "wc:1:1", "hr:1:1", "ir:3:1", "ir:20:2"},
+       {"ok 1 1 1", "exc 2", "ok 0 0", "exc 2", "ok", "ok 1", "exc 2", "ok 0 1"}},
+      {25,
+       0,
+       {"ir:0:27", "ir:27:1", "di:24:1", "di:25:1", "rc:0:1", "wc:0:1", "hr:0:1"},
+       {"ok 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 0 1", "exc 2", "ok 1", "exc 2",
+        "exc 2", "exc 2", "exc 2"}},
+  };
+  for (const auto& a : areas) {
+    SCOPED_TRACE(std::to_string(a.inputs) + " inputs, " + std::to_string(a.outputs) + " outputs");
+    fake_simulator sim(names("in", a.inputs), names("out", a.outputs));
+    for (int i = 0; i < a.inputs; ++i) sim.set_input(i, 1);
+    sim.cycle();
+    bridge_process b(sim.ident(), {"--port", "0"});
+    const int port = b.port();
+    ASSERT_NE(port, 0) << b.err();
+    EXPECT_EQ(bridge::peer_requests(port, a.requests), a.answers);
+  }
+}
+
 TEST(SudzModbus, UnitOptionAnswersOnlyThatUnit) {
   fake_simulator sim;
   bridge_process b(sim.ident(), {"--port", "0", "--unit", "3"});
@@ -250,10 +284,12 @@ TEST(SudzModbus, EndsAndStartFailures) {
 
 // A pymodbus server standing in for a PLC, started through the shell.
 struct plc_process {
-  plc_process(int port, int set_index, const std::string& bits) : out(file()) {
+  plc_process(int port, int set_index, const std::string& values, bool registers = false)
+      : out(file()) {
     const std::string command = "exec /usr/bin/python3 -u " + bridge::peer_path() + " plc " +
-                                std::to_string(port) + " 0 100 " + bits + " " +
-                                std::to_string(set_index) + " > " + out + " 2>&1";
+                                std::to_string(port) + " 0 100 " + values + " " +
+                                std::to_string(set_index) + (registers ? " registers" : "") +
+                                " > " + out + " 2>&1";
     pid = testsupport::spawn_program({"/bin/sh", "-c", command});
   }
   ~plc_process() {
@@ -278,38 +314,52 @@ struct plc_process {
   pid_t pid;
 };
 
-TEST(SudzModbus, ClientModeFollowsAPlcAndWaitsForItWhenItIsLost) {
-  fake_simulator sim;
-  const std::vector<int> pattern = {0, 1, 1, 0, 0, 1, 0, 0, 0, 0, 7};
-  std::string bits;
-  for (int v : pattern) {
-    bits += v != 0 ? '1' : '0';
-  }
-  for (int i = 0; i < 11; ++i) sim.set_input(i, pattern[i]);
-  sim.start_cycling();
+// The inputs given to the stand-in simulator, as the PLC should see them.
+const std::vector<int> kPattern = {0, 1, 1, 0, 0, 1, 0, 0, 0, 0, 7};
+const char kPatternText[] = "0,1,1,0,0,1,0,0,0,0,7";
 
-  auto plc = std::make_unique<plc_process>(0, 5, bits);
+std::unique_ptr<fake_simulator> patterned_simulator() {
+  auto sim = std::make_unique<fake_simulator>();
+  for (int i = 0; i < 11; ++i) sim->set_input(i, kPattern[i]);
+  sim->start_cycling();
+  return sim;
+}
+
+TEST(SudzModbus, ClientModeFollowsAPlcAndWaitsForItWhenItIsLost) {
+  auto sim = patterned_simulator();
+  auto plc = std::make_unique<plc_process>(0, 5, kPatternText);
   const int port = plc->port();
   ASSERT_NE(port, 0) << testsupport::read_file(plc->out);
-  bridge_process b(sim.ident(), {"--client", "127.0.0.1:" + std::to_string(port), "--poll", "20"});
+  bridge_process b(sim->ident(), {"--client", "127.0.0.1:" + std::to_string(port), "--poll", "20"});
   EXPECT_TRUE(plc->says("inputs seen")) << "its coils follow the inputs\n" << b.err();
-  EXPECT_TRUE(e2e::wait_until([&] { return sim.output(5) == 1; }, 20)) << "its coil drives Vi";
+  EXPECT_TRUE(e2e::wait_until([&] { return sim->output(5) == 1; }, 20)) << "its coil drives Vi";
 
   plc.reset();  // the PLC is gone: outputs to 0 at once, retried every second
-  EXPECT_TRUE(e2e::wait_until([&] { return sim.output(5) == 0; }, 20)) << b.err();
+  EXPECT_TRUE(e2e::wait_until([&] { return sim->output(5) == 0; }, 20)) << b.err();
   EXPECT_NE(b.err().find("lost the Modbus server 127.0.0.1:" + std::to_string(port)),
             std::string::npos)
       << b.err();
 
-  plc = std::make_unique<plc_process>(port, 7, bits);  // back, on the same port
+  plc = std::make_unique<plc_process>(port, 7, kPatternText);  // back, on the same port
   EXPECT_TRUE(plc->says("inputs seen")) << testsupport::read_file(plc->out) << b.err();
-  EXPECT_TRUE(e2e::wait_until([&] { return sim.output(7) == 1; }, 20));
+  EXPECT_TRUE(e2e::wait_until([&] { return sim->output(7) == 1; }, 20));
   EXPECT_NE(b.err().find("connected again"), std::string::npos);
 
-  sim.terminate();
+  sim->terminate();
   int status = 0;
   ASSERT_TRUE(b.wait_exit(30, &status));
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(SudzModbus, ClientModeWithRegistersPassesWords) {
+  auto sim = patterned_simulator();
+  plc_process plc(0, 3, kPatternText, true);
+  const int port = plc.port();
+  ASSERT_NE(port, 0) << testsupport::read_file(plc.out);
+  bridge_process b(sim->ident(), {"--client", "127.0.0.1:" + std::to_string(port), "--registers",
+                                  "--in-offset", "0", "--out-offset", "100"});
+  EXPECT_TRUE(plc.says("inputs seen")) << "input 10 arrives as the word 7\n" << b.err();
+  EXPECT_TRUE(e2e::wait_until([&] { return sim->output(3) == 1; }, 20));
 }
 
 }  // namespace
