@@ -86,7 +86,13 @@ void OFD_simulator_output::build(int x, int height, bool own_window) {
 OFD_simulator_output::~OFD_simulator_output() {
   if (window_ != nullptr) window_->hide();
   names_list_.clear();
-  if (own_window_) delete window_;
+  if (own_window_) {
+    delete window_;
+  } else {
+    // The buttons stay in the caller's window; their callbacks must not reach this panel.
+    plus_->deactivate();
+    moins_->deactivate();
+  }
 }
 
 void OFD_simulator_output::hide_squares() {

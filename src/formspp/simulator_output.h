@@ -42,7 +42,7 @@ class OFD_simulator_output {
   // "-" at (30, height - 30) and "+" at (70, height - 30), and shows it titled title.
   OFD_simulator_output(int height, const char* title);
   // Hides the holding window (the caller's too). A window of the panel's own is deleted with it;
-  // widgets in the caller's window stay with that window.
+  // widgets in the caller's window stay with that window, the paging buttons made inactive.
   ~OFD_simulator_output();
   OFD_simulator_output(const OFD_simulator_output&) = delete;
   OFD_simulator_output& operator=(const OFD_simulator_output&) = delete;
