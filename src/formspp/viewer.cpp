@@ -96,10 +96,11 @@ void OFD_afficheur::activation(std::list<std::string>& lines, const std::string&
 void OFD_afficheur::activation(std::string* lines, int count, const std::string& title,
                                const std::string& pdf_command) {
   if (parent != nullptr) parent->deactivate();
-  if (lines == nullptr || count <= 0) {
+  if (lines == nullptr) {
     if (parent != nullptr) parent->activate();
     return;
   }
+  if (count < 0) count = 0;
   commande_pdf = pdf_command;
   page_courante = 0;
   affichage.reset(new OFD_afficheur_filtre_affichage(lines, count));

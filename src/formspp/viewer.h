@@ -42,7 +42,8 @@ class OFD_afficheur {
   OFD_afficheur(const OFD_afficheur&) = delete;
   OFD_afficheur& operator=(const OFD_afficheur&) = delete;
 
-  // Shows the lines until cancel. An empty list or a null array returns at once.
+  // Shows the lines until cancel. An empty list or a null array returns at once; an array of
+  // no lines shows one empty page.
   void activation(std::list<std::string>& lines, const std::string& title,
                   const std::string& pdf_command);
   void activation(std::string* lines, int count, const std::string& title,
