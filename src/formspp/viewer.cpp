@@ -64,6 +64,8 @@ OFD_afficheur::OFD_afficheur(Fl_Window* parent_window, int language)
   bouton_texte = add_button(660, 430, 100, 50, fr ? "fichier texte" : "text file");
   numero = new Fl_Input(150, 445, 40, 20, "");
   aller = fl_add_button(FL_NORMAL_BUTTON, 190, 445, 20, 20, "");
+  // Ends the window as a plain group: the forms layer's fl_end_form would turn every y upside
+  // down (forms count from the bottom), away from the geometry above.
   fenetre->end();
   Fl_Group::current(current);
 }
