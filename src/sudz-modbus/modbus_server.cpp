@@ -114,7 +114,10 @@ void modbus_server::run() {
           last_write_ + milliseconds(options_.watchdog_ms) - steady_clock::now());
       timeout = std::max(0, std::min<int>(timeout, static_cast<int>(left.count()) + 1));
     }
-    if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) break;
+    if (poll(fds.data(), fds.size(), timeout) < 0) {
+      if (errno == EINTR) continue;  // a signal: end_fd tells whether to stop
+      break;
+    }
     if (fds[0].revents != 0) break;
     // Connections first, by index from the end, so closing one keeps the
     // indices of those not yet looked at; new clients join afterwards.

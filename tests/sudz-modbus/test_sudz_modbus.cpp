@@ -75,6 +75,9 @@ TEST(SudzModbus, MapServesTheAreaAndAnswersEverythingElseWithAnException) {
       {"wr:11:1", "exc 2"},
       {"wcs:10:1,1", "exc 2"},
       {"wrs:9:1,2,3", "exc 2"},
+      // Quantities beyond what one request may carry: exception 03.
+      {"di:0:2001", "exc 3"},
+      {"hr:0:126", "exc 3"},
       // Functions the bridge does not serve: exception 01.
       {"fc:17", "exc 1"},
       {"fc:22", "exc 1"},
