@@ -37,7 +37,9 @@ TEST(SudzModbusE2E, MbpollReadsTheInputsAndFillsTheTankInItsCycles) {
   // Coil 5 is "Vi": the tank fills, and "Niv" comes 560 filling cycles
   // later, counted by the input clock. A cycle's inputs are seen just
   // before its clock rises, and the filling cycle may have raised the clock
-  // before it is read here: hence 559; the slack above is this poll's.
+  // before it is read here: hence 559. The slack above is for this poll,
+  // which a loaded machine may hold up for some cycles (the tank overflows
+  // only after 672).
   ASSERT_TRUE(bridge::mbpoll_write(m.port, 0, kVi, {1}));
   const int opened = m.sim.inputs_clock();
   EXPECT_EQ(m.sim.output(kVi), 1);
@@ -48,7 +50,7 @@ TEST(SudzModbusE2E, MbpollReadsTheInputsAndFillsTheTankInItsCycles) {
   ASSERT_TRUE(bridge::mbpoll_write(m.port, 0, kVi, {0}));
   EXPECT_EQ(bridge::mbpoll_read(m.port, 1, kNiv, 1), std::vector<int>{1});
   EXPECT_GE(full - opened, 559);
-  EXPECT_LE(full - opened, 570);
+  EXPECT_LE(full - opened, 600);
   std::printf("Niv after %d cycles of the input clock\n", full - opened);
   EXPECT_TRUE(m.sim.running()) << "no overflow";
 }
@@ -66,10 +68,14 @@ TEST(SudzModbusE2E, PymodbusProgrammeFillsAndDrainsToTheEnd) {
   int steps = 0;
   for (std::sregex_iterator it(out.begin(), out.end(), step), end; it != end; ++it, ++steps) {
     const int cycles = std::stoi((*it)[3]) - std::stoi((*it)[2]);
+    // The clocks are read by the programme over Modbus after each write and
+    // each sensor change: slack for its delays on a loaded machine.
     if ((*it)[1] == "0") {
-      EXPECT_NEAR(cycles, 565, 10) << "filled in 560 cycles";
+      EXPECT_GE(cycles, 555) << "filled in 560 cycles";
+      EXPECT_LE(cycles, 620) << "filled in 560 cycles";
     } else {
-      EXPECT_NEAR(cycles, 935, 10) << "drained in 280 / 0.3 cycles";
+      EXPECT_GE(cycles, 920) << "drained from level 280 at 0.3 a cycle";
+      EXPECT_LE(cycles, 1000) << "drained from level 280 at 0.3 a cycle";
     }
   }
   EXPECT_EQ(steps, 2) << out;
