@@ -1,5 +1,6 @@
 #include "formspp/dialogs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -155,10 +156,12 @@ void fl_show_Sbigmessages(const std::string& text, int width) {
   Fl_Button* quit;
   Fl_Button* save;
   Fl_Multi_Browser* browser;
+  // A negative width would make a window the server refuses, a huge one overflow.
+  const int chars = std::max(0, std::min(width, 10000));
   {
     top_level_build build;
-    window.reset(new Fl_Window(6 * width + 10, 570, "Messages"));
-    browser = new Fl_Multi_Browser(5, 10, 6 * width, 500);
+    window.reset(new Fl_Window(6 * chars + 10, 570, "Messages"));
+    browser = new Fl_Multi_Browser(5, 10, 6 * chars, 500);
     quit = new Fl_Button(250, 530, 50, 30, "Quit");
     save = new Fl_Button(80, 530, 50, 30, "save");
     window->end();

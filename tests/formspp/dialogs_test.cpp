@@ -340,23 +340,26 @@ TEST(MessageWindow, ShowsOneRowPerLineAndEndsWithQuitOrAClose) {
   struct row {
     const char* text;
     std::vector<std::string> rows;
+    int width, window_width, browser_width;
     bool close_by_wm;
   } rows[] = {
-      {"a\n\nb", {"a", "", "b"}, false},
-      {"a\nb\n", {"a", "b"}, true},
-      {"", {""}, false},
-      {"50% %s\n", {"50% %s"}, false},
+      {"a\n\nb", {"a", "", "b"}, 80, 490, 480, false},
+      {"a\nb\n", {"a", "b"}, 80, 490, 480, true},
+      {"", {""}, 80, 490, 480, false},
+      {"50% %s\n", {"50% %s"}, 80, 490, 480, false},
+      // a negative width still makes a window the server accepts
+      {"x", {"x"}, -5, 10, 0, true},
   };
   for (const row& r : rows) {
-    run_messages(r.text, 80, [&] {
+    run_messages(r.text, r.width, [&] {
       std::string win = window_named("Messages");
       ASSERT_FALSE(win.empty());
       ASSERT_TRUE(top_is("Messages"));
       {
         std::lock_guard<std::mutex> lock(seen.m);
         EXPECT_EQ(seen.rows, r.rows) << r.text;
-        EXPECT_EQ(seen.width, 490);
-        EXPECT_EQ(seen.browser_width, 480);
+        EXPECT_EQ(seen.width, r.window_width);
+        EXPECT_EQ(seen.browser_width, r.browser_width);
       }
       if (r.close_by_wm)
         e2e::shell(e2e::build_dir() + "/tests/e2e/wm_close " + win);
