@@ -21,6 +21,7 @@ const char* kProgram = R"(#include <cstdio>
 #include "Stringpp/Stringpp.h"
 #include "formspp/dialogs.h"
 #include "formspp/fl_drawing.h"
+#include "formspp/io_panel_window.h"
 #include "formspp/vision_sheet.h"
 int main(int argc, char** argv) {
   Fl_Window win(200, 100, "installed");
@@ -30,6 +31,11 @@ int main(int argc, char** argv) {
   win.show();
   Fl::check();
   { OFD_wait_form notice("working"); }
+  {
+    OFD_io_panel_window panels(300, "panels", "Outputs");
+    panels.outputs().add("x");
+    panels.inputs().add("y");
+  }
   win.make_current();
   OFL_vision_sheet sheet;
   sheet.define(0, 0, 100, 100, 56);
@@ -81,6 +87,7 @@ TEST(FormsppInstall, AProgramBuildsAndRunsAgainstTheInstalledCopy) {
     GTEST_SKIP() << "libraries installed outside lib/ in this configuration";
   for (const char* f : {"include/formspp/dialogs.h", "include/formspp/vision_sheet.h",
                         "include/formspp/fl_drawing.h", "include/formspp/viewer.h",
+                        "include/formspp/simulator_output.h", "include/formspp/simulator_input.h",
                         "include/Stringpp/Stringpp.h", "lib/libformspp.a", "lib/libformspp.so",
                         "lib/libStringpp.a", "lib/libStringpp.so", "lib/pkgconfig/Stringpp.pc"})
     EXPECT_EQ(access((prefix + "/" + f).c_str(), R_OK), 0) << f;
