@@ -22,12 +22,6 @@ constexpr useconds_t kPollPauseUs = 10000;
 // Idle polls between two looks at the simulator's process (50 ms).
 constexpr int kPollsPerWatch = 5;
 
-[[noreturn]] void refuse(const std::string& line) {
-  std::fprintf(stderr, "IOshare: erreur sur partage memoire\n%s\n\n", line.c_str());
-  std::fflush(stderr);
-  std::exit(1);
-}
-
 // Strict decimal: digits only, at least one, within int.
 bool parse_decimal(const char* text, int* value) {
   if (text == nullptr || *text == '\0') return false;
@@ -53,50 +47,99 @@ bool same_name(const std::string& name, const char* slot) {
 
 }  // namespace
 
-int automemlink_ident(int argc, char** argv) {
+void refuse_attach(const std::string& line) {
+  std::fprintf(stderr, "IOshare: erreur sur partage memoire\n%s\n\n", line.c_str());
+  std::fflush(stderr);
+  std::exit(1);
+}
+
+attach_failure find_automemlink_ident(int argc, char** argv, int* ident, std::string* line) {
   int at = -1;
   for (int i = 1; i < argc; ++i) {
     if (argv[i] != nullptr && std::strcmp(argv[i], "-automemlink") == 0) at = i;
   }
-  if (at < 0) refuse("argument -automemlink absent");
-  if (at + 1 >= argc || argv[at + 1] == nullptr) refuse("identifiant absent apres -automemlink");
+  if (at < 0) {
+    *line = "argument -automemlink absent";
+    return attach_failure::no_switch;
+  }
+  if (at + 1 >= argc || argv[at + 1] == nullptr) {
+    *line = "identifiant absent apres -automemlink";
+    return attach_failure::no_ident;
+  }
+  if (!parse_decimal(argv[at + 1], ident)) {
+    *line = std::string("identifiant non decimal apres -automemlink: ") + argv[at + 1];
+    return attach_failure::not_decimal;
+  }
+  return attach_failure::none;
+}
+
+int automemlink_ident(int argc, char** argv) {
   int ident = 0;
-  if (!parse_decimal(argv[at + 1], &ident)) {
-    refuse(std::string("identifiant non decimal apres -automemlink: ") + argv[at + 1]);
+  std::string line;
+  if (find_automemlink_ident(argc, argv, &ident, &line) != attach_failure::none) {
+    refuse_attach(line);
   }
   return ident;
 }
 
 IOsharemem_client::IOsharemem_client(int ident) {
-  if (ident == 0) refuse("ident_mem ==0 !");
+  std::string line;
+  if (attach(ident, &line) != attach_failure::none) refuse_attach(line);
+}
+
+std::unique_ptr<IOsharemem_client> IOsharemem_client::try_attach(int ident, attach_failure* failure,
+                                                                 std::string* line) {
+  std::unique_ptr<IOsharemem_client> c(new IOsharemem_client());
+  *failure = c->attach(ident, line);
+  if (*failure != attach_failure::none) c.reset();
+  return c;
+}
+
+attach_failure IOsharemem_client::attach(int ident, std::string* line) {
+  if (ident == 0) {
+    *line = "ident_mem ==0 !";
+    return attach_failure::zero_ident;
+  }
   std::fprintf(stderr, "ident_mem=%d\n", ident);
   std::fflush(stderr);
 
   const std::string refused = "shmat() client refuse pour ident mem=" + std::to_string(ident);
   shmid_ds ds;
-  if (shmctl(ident, IPC_STAT, &ds) != 0) refuse(refused);
+  if (shmctl(ident, IPC_STAT, &ds) != 0) {
+    *line = refused;
+    return attach_failure::refused;
+  }
   if (ds.shm_segsz != static_cast<size_t>(ioshare::kAreaSize)) {
-    refuse("segment de " + std::to_string(ds.shm_segsz) + " octets au lieu de " +
-           std::to_string(ioshare::kAreaSize) + " pour ident mem=" + std::to_string(ident));
+    *line = "segment de " + std::to_string(ds.shm_segsz) + " octets au lieu de " +
+            std::to_string(ioshare::kAreaSize) + " pour ident mem=" + std::to_string(ident);
+    return attach_failure::wrong_size;
   }
   void* at = shmat(ident, nullptr, 0);
-  if (at == reinterpret_cast<void*>(-1)) refuse(refused);
-  area = static_cast<exchange_area*>(at);
-
-  nb_inputs = __atomic_load_n(&area->nb_inputs, __ATOMIC_RELAXED);
-  nb_outputs = __atomic_load_n(&area->nb_outputs, __ATOMIC_RELAXED);
-  if (nb_inputs < 0 || nb_inputs > ioshare::kMaxSignals || nb_outputs < 0 ||
-      nb_outputs > ioshare::kMaxSignals) {
-    refuse("nombres d'entrees et de sorties " + std::to_string(nb_inputs) + " et " +
-           std::to_string(nb_outputs) + " hors de 0.." + std::to_string(ioshare::kMaxSignals) +
-           " pour ident mem=" + std::to_string(ident));
+  if (at == reinterpret_cast<void*>(-1)) {
+    *line = refused;
+    return attach_failure::refused;
   }
+  exchange_area* const a = static_cast<exchange_area*>(at);
+  const int32_t n_in = __atomic_load_n(&a->nb_inputs, __ATOMIC_RELAXED);
+  const int32_t n_out = __atomic_load_n(&a->nb_outputs, __ATOMIC_RELAXED);
+  if (n_in < 0 || n_in > ioshare::kMaxSignals || n_out < 0 || n_out > ioshare::kMaxSignals) {
+    *line = "nombres d'entrees et de sorties " + std::to_string(n_in) + " et " +
+            std::to_string(n_out) + " hors de 0.." + std::to_string(ioshare::kMaxSignals) +
+            " pour ident mem=" + std::to_string(ident);
+    // Not ours to use: a failed attach leaves nothing mapped behind it.
+    shmdt(at);
+    return attach_failure::wrong_counts;
+  }
+  area = a;
+  nb_inputs = n_in;
+  nb_outputs = n_out;
   __atomic_store_n(&area->outputs_clock, 0, __ATOMIC_RELAXED);
   inputs.assign(nb_inputs, 0);
   last_clock = 0;
   creator = ds.shm_cpid;
   idle_polls = 0;
   ended = false;
+  return attach_failure::none;
 }
 
 int IOsharemem_client::receive() {

@@ -28,6 +28,7 @@
 #ifndef IOSHARE_IOSHAREMEM_CLIENT_H
 #define IOSHARE_IOSHAREMEM_CLIENT_H
 
+#include <memory>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -41,11 +42,39 @@ struct exchange_area;
 // on standard error and exit status 1.
 int automemlink_ident(int argc, char** argv);
 
+// Why the controller's end could not start. The values are those of the C
+// interface (ioshare_c.h), which hands them to other languages.
+enum class attach_failure {
+  none = 0,
+  no_switch = 1,     // no "-automemlink" argument
+  no_ident = 2,      // nothing after the last "-automemlink"
+  not_decimal = 3,   // what follows it is not a decimal number
+  zero_ident = 4,    // identifier 0
+  refused = 5,       // the segment cannot be attached
+  wrong_size = 6,    // the segment is not 4533 bytes long
+  wrong_counts = 7,  // its counts lie outside 0..41
+};
+
+// Reports a failure as the controller's end does before ending the process:
+// "IOshare: erreur sur partage memoire", the line, an empty line, all on
+// standard error; then exit status 1.
+[[noreturn]] void refuse_attach(const std::string& line);
+
+// automemlink_ident without ending the process: the identifier in *ident and
+// attach_failure::none, or the failure and in *line the line that
+// automemlink_ident would report.
+attach_failure find_automemlink_ident(int argc, char** argv, int* ident, std::string* line);
+
 class IOsharemem_client {
  public:
   // Attaches the area of segment ident: writes "ident_mem=" and ident on
   // standard error, resets the output clock to 0, clears the local copy.
   explicit IOsharemem_client(int ident);
+  // The constructor's attach without ending the process: null on failure,
+  // with the failure in *failure and in *line the line that the constructor
+  // would report. "ident_mem=" is written as by the constructor.
+  static std::unique_ptr<IOsharemem_client> try_attach(int ident, attach_failure* failure,
+                                                       std::string* line);
   // Releases the local copy; the area stays attached until the process ends.
   ~IOsharemem_client() {}
 
@@ -83,6 +112,9 @@ class IOsharemem_client {
   void set_output(int i, int value);
 
  private:
+  IOsharemem_client() = default;
+  attach_failure attach(int ident, std::string* line);
+
   int nb_inputs;
   int nb_outputs;
   ioshare::exchange_area* area;
