@@ -1,0 +1,315 @@
+// The parts of sudz-trace that need no simulator: rules, overrides and the
+// files, checked by their real readers (vcd2fst, rsvg-convert).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "sudz-trace/trace_overrides.h"
+#include "sudz-trace/trace_record.h"
+#include "sudz-trace/trace_rules.h"
+#include "sudz-trace/trace_writers.h"
+#include "support/child_process.h"
+
+namespace {
+
+const std::vector<std::string> kInputs = {"T",   "Niv",  "Vide", "Tr",   "St",  "Prel",
+                                          "Lav", "Rinc", "Ess",  "T1mt", "T5mt"};
+const std::vector<std::string> kOutputs = {"nF",  "H",   "Vo",  "So",  "Pw", "Vi",
+                                           "AvL", "ArL", "AvR", "T1m", "T5m"};
+
+int in_index(const std::string& n) {
+  for (size_t i = 0; i < kInputs.size(); ++i)
+    if (kInputs[i] == n) return static_cast<int>(i);
+  return -1;
+}
+int out_index(const std::string& n) {
+  for (size_t i = 0; i < kOutputs.size(); ++i)
+    if (kOutputs[i] == n) return static_cast<int>(i);
+  return -1;
+}
+
+trace_rules machine_rules() {
+  trace_rules r;
+  std::string error;
+  EXPECT_TRUE(r.parse(washing_machine_rules, &error)) << error;
+  EXPECT_TRUE(r.bind(kInputs, kOutputs, &error)) << error;
+  return r;
+}
+
+TEST(TraceRules, StatementsAcceptedAndRefused) {
+  struct {
+    const char* text;
+    bool ok;
+    const char* error_part;
+  } cases[] = {
+      {"rule a: X=1 and Y!=0 for 3\n", true, ""},
+      {"rule a: X|Y|Z=1\n# comment\n\n", true, ""},
+      {"goal g: X=1\ntimer O I\n", true, ""},
+      {"model m 0 0 10: X=1 +1 X!=1 -0.5\nalarm hot: m > 9\n", true, ""},
+      {"rule a X=1\n", false, "line 1"},
+      {"rule a: X=1 and\n", false, "line 1"},
+      {"rule a: X=1 or Y=1\n", false, "line 1"},
+      {"rule a: X=one\n", false, "line 1"},
+      {"rule a: X=1 for -2\n", false, "line 1"},
+      {"\n\nfrob a: X=1\n", false, "line 3"},
+      {"timer O\n", false, "line 1"},
+      {"model m 0 5 1: X=1 +1\n", false, "line 1"},
+      {"model m 0 0 1: X=1\n", false, "line 1"},
+      {"alarm a: nomodel >= 1\n", false, "no model"},
+      {"model m 0 0 1: X=1 +1\nalarm a: m = 1\n", false, "line 2"},
+  };
+  for (const auto& c : cases) {
+    trace_rules r;
+    std::string error;
+    EXPECT_EQ(r.parse(c.text, &error), c.ok) << c.text;
+    if (!c.ok) {
+      EXPECT_NE(error.find(c.error_part), std::string::npos) << c.text << ": " << error;
+    }
+  }
+}
+
+TEST(TraceRules, UnknownSignalRefusedAtBind) {
+  trace_rules r;
+  std::string error;
+  ASSERT_TRUE(r.parse("rule a: Niv=1 and Nope=0\n", &error));
+  EXPECT_FALSE(r.bind(kInputs, kOutputs, &error));
+  EXPECT_NE(error.find("Nope"), std::string::npos);
+  trace_rules t;
+  ASSERT_TRUE(t.parse("timer Niv T1mt\n", &error));  // Niv is no output
+  EXPECT_FALSE(t.bind(kInputs, kOutputs, &error));
+}
+
+// One built-in rule per case: the cycles at which the outputs and inputs
+// are set, and the cycles at which findings are expected.
+struct rule_case {
+  const char* name;
+  std::map<std::string, int> inputs;   // held from cycle 1
+  std::map<std::string, int> outputs;  // set from cycle `from` to `to`
+  long from, to, cycles;
+  std::vector<long> expected;  // finding cycles of rule `name`
+};
+
+TEST(TraceRules, WashingMachineFindingsAtTheirCycle) {
+  const std::map<std::string, int> idle = {{"Vide", 1}, {"Tr", 1}};
+  const rule_case cases[] = {
+      // More than 50 cycles: the 51st cycle with both.
+      {"inlet-at-level", {{"Niv", 1}, {"Tr", 1}}, {{"Vi", 1}}, 10, 200, 300, {60}},
+      {"inlet-at-level", {{"Niv", 1}, {"Tr", 1}}, {{"Vi", 1}}, 10, 59, 300, {}},
+      {"heater-without-water", idle, {{"H", 1}}, 101, 120, 300, {101}},
+      {"heater-without-water", {{"Niv", 1}, {"Tr", 1}}, {{"H", 1}}, 101, 120, 300, {}},
+      {"fast-drum-with-water", {{"Vide", 0}, {"Tr", 1}}, {{"AvR", 1}}, 5, 6, 20, {5}},
+      {"fast-drum-with-water", idle, {{"AvR", 1}}, 5, 6, 20, {}},
+      {"door-open", {{"Tr", 0}, {"Vide", 1}}, {{"ArL", 1}}, 1, 500, 600, {101}},
+      {"door-open", {{"Tr", 0}, {"Vide", 1}}, {{"AvL", 1}}, 1, 100, 600, {}},
+      {"door-open", {{"Tr", 1}, {"Vide", 1}}, {{"AvL", 1}}, 1, 500, 600, {}},
+      {"fill-and-drain", idle, {{"Vi", 1}, {"Vo", 1}}, 7, 8, 20, {7}},
+  };
+  for (const rule_case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " from " + std::to_string(c.from));
+    trace_rules r = machine_rules();
+    std::vector<int> in(kInputs.size(), 0), out(kOutputs.size(), 0);
+    for (const auto& [n, v] : c.inputs) in[in_index(n)] = v;
+    std::vector<trace_finding> found;
+    for (long cycle = 1; cycle <= c.cycles; ++cycle) {
+      std::fill(out.begin(), out.end(), 0);
+      if (cycle >= c.from && cycle <= c.to)
+        for (const auto& [n, v] : c.outputs) out[out_index(n)] = v;
+      r.cycle(cycle, cycle * 0.005, in, out, &found);
+    }
+    std::vector<long> got;
+    for (const trace_finding& f : found) {
+      EXPECT_EQ(f.rule, c.name);
+      got.push_back(f.cycle);
+    }
+    EXPECT_EQ(got, c.expected);
+  }
+}
+
+TEST(TraceRules, OneFindingPerEpisodeAndGoalOnce) {
+  trace_rules r = machine_rules();
+  std::vector<int> in(11, 0), out(11, 0);
+  in[in_index("Vide")] = 1;
+  std::vector<trace_finding> found;
+  for (long c = 1; c <= 29; ++c) {
+    out[out_index("Vi")] = out[out_index("Vo")] = (c / 10) % 2;  // on during 10-19
+    in[in_index("Ess")] = c >= 25;
+    r.cycle(c, c, in, out, &found);
+  }
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].cycle, 10);
+  ASSERT_EQ(r.goals().size(), 1u);
+  EXPECT_EQ(r.goals()[0].cycle, 25);
+}
+
+// The alarm that ended a run, from its outputs and its last cycle.
+TEST(TraceRules, AlarmFromTheOutputsAndTheEnd) {
+  struct {
+    const char* output;
+    long on_cycles;  // the output is 1 from cycle 1 for this many cycles
+    long last;       // the last cycle seen
+    const char* alarm;
+  } cases[] = {
+      {"Vi", 672, 672, "overflow"},  // level 336 reached with the 672nd filling cycle
+      {"Vi", 672, 674, "overflow"},
+      {"Vi", 670, 670, "overflow"},  // the plant may have read two more
+      {"Vi", 600, 600, nullptr},
+      {"Vi", 700, 900, nullptr},  // passed long before the end: not what ended it
+      {"H", 1801, 1801, "boiling"},
+      {"H", 1700, 1700, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.output) + " " + std::to_string(c.on_cycles));
+    trace_rules r = machine_rules();
+    std::vector<int> in(11, 0), out(11, 0);
+    std::vector<trace_finding> found;
+    for (long cycle = 1; cycle <= c.last; ++cycle) {
+      out[out_index(c.output)] = cycle <= c.on_cycles;
+      r.cycle(cycle, 0, in, out, &found);
+    }
+    const trace_alarm* a = r.ending_alarm(c.last, in, out);
+    if (c.alarm == nullptr) {
+      EXPECT_EQ(a, nullptr);
+    } else {
+      ASSERT_NE(a, nullptr);
+      EXPECT_EQ(a->name, c.alarm);
+    }
+  }
+}
+
+TEST(TraceOverrides, OptionsAcceptedAndRefused) {
+  struct {
+    const char* keyword;
+    const char* arg;
+    bool ok;
+    double start, duration;
+  } cases[] = {
+      {"set", "Niv=0@0", true, 0, -1},     {"set", "St=1@2.5+3", true, 2.5, 3},
+      {"set", "St=-7@1", true, 1, -1},     {"flip", "Tr@4+0.5", true, 4, 0.5},
+      {"freeze", "3+2", true, 3, 2},       {"freeze", "3", true, 3, -1},
+      {"fast-timers", "", true, 0, -1},    {"set", "Niv@0", false, 0, 0},
+      {"set", "Niv=x@0", false, 0, 0},     {"set", "=1@0", false, 0, 0},
+      {"set", "Niv=1@-1", false, 0, 0},    {"set", "Niv=1@1+0", false, 0, 0},
+      {"flip", "Tr", false, 0, 0},         {"freeze", "a+1", false, 0, 0},
+      {"fast-timers", "now", false, 0, 0}, {"stick", "Niv=1@0", false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    override_spec o;
+    std::string error;
+    EXPECT_EQ(parse_override(c.keyword, c.arg, &o, &error), c.ok) << c.keyword << " " << c.arg;
+    if (c.ok) {
+      EXPECT_DOUBLE_EQ(o.start, c.start);
+      EXPECT_DOUBLE_EQ(o.duration, c.duration);
+    }
+  }
+  std::vector<override_spec> specs;
+  std::string error;
+  EXPECT_TRUE(
+      parse_scenario("# stuck level\nset Niv=0@0\n--flip Tr@1+1\n\nfast-timers\n", &specs, &error));
+  EXPECT_EQ(specs.size(), 3u);
+  EXPECT_FALSE(parse_scenario("set Niv=0@0\nset Niv=0@0 extra\n", &specs, &error));
+  EXPECT_NE(error.find("line 2"), std::string::npos);
+}
+
+TEST(TraceOverrides, WhatTheControllerSees) {
+  std::vector<override_spec> specs;
+  std::string error;
+  ASSERT_TRUE(parse_scenario("set Niv=1@1+2\nflip Tr@2\nset Tr=1@5+1\nfreeze 10+1\nfast-timers\n",
+                             &specs, &error));
+  input_view view(specs);
+  trace_rules rules = machine_rules();
+  ASSERT_TRUE(view.bind(kInputs, rules.timers(), &error)) << error;
+  std::vector<int> plant(11, 0);
+  plant[in_index("Tr")] = 1;
+  plant[in_index("T1mt")] = 1;  // the plant's own timer is hidden by the fast ones
+  struct {
+    double t;
+    int niv, tr, t1mt;
+    bool frozen;
+  } cases[] = {
+      {0.5, 0, 1, 0, false}, {1.0, 1, 1, 0, false}, {2.5, 1, 0, 0, false}, {3.0, 0, 0, 0, false},
+      {5.5, 0, 1, 0, false}, {6.0, 0, 0, 0, false}, {10.5, 0, 0, 0, true}, {11.0, 0, 0, 0, false},
+  };
+  for (const auto& c : cases) {
+    std::vector<int> seen = view.apply(plant, c.t);
+    EXPECT_EQ(seen[in_index("Niv")], c.niv) << c.t;
+    EXPECT_EQ(seen[in_index("Tr")], c.tr) << c.t;
+    EXPECT_EQ(seen[in_index("T1mt")], c.t1mt) << c.t;
+    EXPECT_EQ(view.frozen(c.t), c.frozen) << c.t;
+  }
+  // A rising edge of "T1m" at 20 s: "T1mt" from 21 s to 25 s.
+  std::vector<int> out(11, 0);
+  out[out_index("T1m")] = 1;
+  view.outputs_forwarded(out, 20.0);
+  view.outputs_forwarded(out, 20.5);  // still 1: no new edge
+  for (double t : {20.9, 21.0, 24.9, 25.0}) {
+    EXPECT_EQ(view.apply(plant, t)[in_index("T1mt")], t >= 21.0 && t < 25.0) << t;
+  }
+  EXPECT_FALSE(input_view({specs[0]}).bind({"T"}, {}, &error));  // no input "Niv"
+}
+
+// A record with a wide value and an override, through the real readers.
+TEST(TraceWriters, FilesReadByTheirReaders) {
+  testsupport::temp_dir dir;
+  trace_record r;
+  r.started = "2026-01-01T00:00:00Z";
+  r.controller = "./ctrl";
+  const int niv = r.add_signal("Niv", signal_kind::input, 0);
+  const int vi = r.add_signal("Vi", signal_kind::output, 0);
+  const int seen = r.add_signal("Niv", signal_kind::seen, 0, niv);
+  const int o = r.add_signal("set Niv=0@0", signal_kind::override_, 0, niv);
+  r.override_texts.push_back("set Niv=0@0");
+  r.set(o, 1, 0.0, 1);
+  r.set(vi, 1, 0.010, 3);
+  r.set(niv, 1, 2.8, 560);
+  r.set(vi, 7, 3.0, 600);  // an odd value: the wire becomes an integer
+  r.set(vi, 7, 3.1, 601);  // unchanged: not recorded
+  r.set(seen, 1, 3.2, 610);
+  r.duration = 4;
+  r.first_cycle = 1;
+  r.last_cycle = 800;
+  r.findings.push_back({"inlet-at-level", 611, 3.055, "Vi=1 and Niv=1 for more than 50 cycles"});
+  EXPECT_EQ(r.changes().size(), 5u);
+
+  const std::string vcd = dir.file("t.vcd"), svg = dir.file("t.svg"), txt = dir.file("t.txt");
+  ASSERT_TRUE(write_vcd(r, vcd));
+  ASSERT_TRUE(write_svg(r, svg));
+  ASSERT_TRUE(write_report(r, txt));
+  int status =
+      std::system(("vcd2fst '" + vcd + "' '" + dir.file("t.fst") + "' >/dev/null 2>&1").c_str());
+  EXPECT_EQ(status, 0);
+  status = std::system(
+      ("fst2vcd '" + dir.file("t.fst") + "' > '" + dir.file("back.vcd") + "' 2>/dev/null").c_str());
+  EXPECT_EQ(status, 0);
+  const std::string back = testsupport::read_file(dir.file("back.vcd"));
+  EXPECT_NE(back.find("integer 32"), std::string::npos);
+  EXPECT_NE(back.find("#2800000"), std::string::npos);
+  EXPECT_NE(back.find("b00000000000000000000000000000111 "), std::string::npos);
+  status = std::system(
+      ("rsvg-convert '" + svg + "' -o '" + dir.file("t.png") + "' 2>/dev/null").c_str());
+  EXPECT_EQ(status, 0);
+  const std::string svg_text = testsupport::read_file(svg);
+  EXPECT_NE(svg_text.find("class=\"override\""), std::string::npos);
+  EXPECT_NE(svg_text.find("class=\"finding\""), std::string::npos);
+
+  // The report: column lines end with a blank, fields are "# " separated,
+  // and every change and finding is listed.
+  const std::vector<std::string> lines = testsupport::read_lines(txt);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0].substr(0, 2), "#C");
+  for (const std::string& l : lines)
+    if (l.compare(0, 2, "#C") == 0) {
+      EXPECT_EQ(l.back(), ' ') << l;
+    }
+  auto has = [&](const std::string& s) {
+    for (const std::string& l : lines)
+      if (l == s) return true;
+    return false;
+  };
+  EXPECT_TRUE(has("3.055# 611# inlet-at-level# Vi=1 and Niv=1 for more than 50 cycles"));
+  EXPECT_TRUE(has("3.000# 600# output# Vi# 7"));
+  EXPECT_TRUE(has("3.200# 610# seen# Niv# 1"));
+}
+
+}  // namespace
