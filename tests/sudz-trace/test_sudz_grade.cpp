@@ -1,0 +1,139 @@
+// sudz-grade over real controllers: the table it prints, in bounded time,
+// and nothing left behind. It starts its own Xvfb.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "e2e/e2e_support.h"
+#include "support/child_process.h"
+
+using namespace e2e;
+
+namespace {
+
+std::string grade() {
+  return build_dir() + "/src/sudz-grade/sudz-grade";
+}
+
+// Processes whose command line mentions text.
+std::set<pid_t> processes_mentioning(const std::string& text) {
+  std::set<pid_t> out;
+  DIR* d = opendir("/proc");
+  if (d == nullptr) return out;
+  while (dirent* e = readdir(d)) {
+    const pid_t pid = std::atoi(e->d_name);
+    if (pid <= 0 || pid == getpid()) continue;
+    std::string cmd = testsupport::read_file(std::string("/proc/") + e->d_name + "/cmdline");
+    for (char& c : cmd)
+      if (c == '\0') c = ' ';
+    if (cmd.find(text) != std::string::npos) out.insert(pid);
+  }
+  closedir(d);
+  return out;
+}
+
+// The cells of a table row: "| a | b |" gives a, b.
+std::vector<std::string> cells(const std::string& row) {
+  std::vector<std::string> out;
+  std::istringstream in(row);
+  std::string cell;
+  std::getline(in, cell, '|');
+  while (std::getline(in, cell, '|')) {
+    const size_t a = cell.find_first_not_of(' '), b = cell.find_last_not_of(' ');
+    out.push_back(a == std::string::npos ? "" : cell.substr(a, b - a + 1));
+  }
+  return out;
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+TEST(SudzGrade, RefusesBadCommandLines) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--minutes", "soon", "ctrl"},
+      {"--plant", "toaster", "ctrl"},
+      {"--bogus", "ctrl"},
+      {"--scenario", "/nonexistent/scenario", "ctrl"},
+      {"--minutes"},
+  };
+  for (const auto& args : cases) {
+    std::vector<std::string> argv = {grade()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    testsupport::child_result r = testsupport::run_program(argv, 20000);
+    EXPECT_TRUE(r.exited_with(1)) << argv.size() << " " << r.err;
+    EXPECT_NE(r.err.find("sudz-grade: "), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(testsupport::run_program({grade(), "--help"}, 20000).exited_with(0));
+}
+
+TEST(SudzGrade, ThreeControllersGradedLeavingNothing) {
+  testsupport::temp_dir dir;
+  const std::string hang = dir.file("hang");
+  testsupport::write_file(hang, "at input clock 5 hang\n");
+  const std::string out = dir.file("out");
+
+  // Every process of the runs names the directory somewhere in its command
+  // line (the files, the script): collect them while it runs.
+  std::atomic<bool> done{false};
+  std::set<pid_t> seen;
+  std::thread watch([&] {
+    while (!done) {
+      for (pid_t p : processes_mentioning(dir.path())) seen.insert(p);
+      usleep(100000);
+    }
+  });
+  int status = -1;
+  const std::string table = shell(
+      "timeout -s KILL 400 " + grade() + " --minutes 1 --idle 2 --out " + out + " " + build_dir() +
+          "/examples/washing_programme " + build_dir() + "/examples/minimal_controller '" +
+          build_dir() + "/tests/support/test_controller --script " + hang + "' 2>/dev/null",
+      &status);
+  done = true;
+  watch.join();
+  EXPECT_EQ(status, 0) << table;
+
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(table);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("| ", 0) == 0 && line.find("| controller |") != 0) rows.push_back(cells(line));
+  }
+  ASSERT_EQ(rows.size(), 3u) << table;
+  for (const auto& r : rows) {
+    ASSERT_EQ(r.size(), 8u) << table;
+    for (int k = 5; k < 8; ++k) EXPECT_TRUE(exists(r[k])) << r[k];
+  }
+  // The bundled programme: spin, no finding, ended at rest.
+  EXPECT_EQ(rows[0][0], "washing_programme");
+  EXPECT_EQ(rows[0][1].rfind("yes, ", 0), 0u) << rows[0][1];
+  EXPECT_EQ(rows[0][2], "none");
+  EXPECT_EQ(rows[0][3], "none");
+  EXPECT_EQ(rows[0][4],
+            "stopped: every output at 0 for 2 s; controller exited with status 0 after the end");
+  // The minimal controller fills and drains but never spins.
+  EXPECT_EQ(rows[1][0], "minimal_controller");
+  EXPECT_EQ(rows[1][1], "no");
+  EXPECT_EQ(rows[1][2], "none");
+  EXPECT_EQ(rows[1][3], "none");
+  // The hung one never ends by itself: it is killed.
+  EXPECT_EQ(rows[2][0], "test_controller");
+  EXPECT_EQ(rows[2][1], "no");
+  EXPECT_NE(
+      rows[2][4].find("controller still running 1 s after the end; 1 process(es) left, killed"),
+      std::string::npos)
+      << rows[2][4];
+
+  EXPECT_FALSE(seen.empty());
+  EXPECT_TRUE(processes_mentioning(dir.path()).empty());
+  EXPECT_TRUE(testsupport::segments_created_by(seen).empty());
+}
+
+}  // namespace

@@ -1,0 +1,311 @@
+// sudz-trace between the real simulator (under Xvfb) and real controllers:
+// a whole programme, a provoked overflow, a finding at its cycle, and every
+// way the proxy's run can end. Waits count cycles; limits only stop a
+// broken run.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+#include <tuple>
+
+#include "e2e/e2e_support.h"
+#include "support/child_process.h"
+
+using namespace e2e;
+using testsupport::read_file;
+using testsupport::read_lines;
+
+namespace {
+
+std::string trace_program() {
+  return build_dir() + "/src/sudz-trace/sudz-trace";
+}
+
+// The run's files, in a directory of their own.
+struct run_files {
+  testsupport::temp_dir dir;
+  std::string vcd = dir.file("t.vcd"), svg = dir.file("t.svg"), report = dir.file("t.txt"),
+              summary = dir.file("t.sum"), log = dir.file("log"), args = dir.file("args"),
+              pid = dir.file("pid"), script = dir.file("script");
+  std::vector<std::string> options() const {
+    return {"--vcd", vcd, "--svg", svg, "--report", report, "--summary", summary};
+  }
+  // The test controller, logging, with a script.
+  std::vector<std::string> test_controller(const std::string& lines) const {
+    testsupport::write_file(script, lines);
+    return {build_dir() + "/tests/support/test_controller",
+            "--log",
+            log,
+            "--args",
+            args,
+            "--pid",
+            pid,
+            "--script",
+            script};
+  }
+  // Written by the proxy once the run is over.
+  std::map<std::string, std::string> wait_summary() const {
+    std::map<std::string, std::string> kv;
+    if (!wait_until([&] { return read_file(summary).find("findings=") != std::string::npos; },
+                    30)) {
+      return kv;
+    }
+    for (const std::string& l : read_lines(summary)) {
+      const size_t eq = l.find('=');
+      if (eq != std::string::npos) kv[l.substr(0, eq)] = l.substr(eq + 1);
+    }
+    return kv;
+  }
+  bool report_has(const std::string& line) const {
+    const std::vector<std::string> lines = read_lines(report);
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+  // The controller's own exchange area, made by the proxy: (ident, proxy pid).
+  std::pair<int, pid_t> downstream() const {
+    int ident = 0;
+    wait_until([&] {
+      std::istringstream in(read_file(args));
+      std::string a, prev;
+      while (std::getline(in, a)) {
+        if (prev == "-automemlink") ident = std::atoi(a.c_str());
+        prev = a;
+      }
+      return ident != 0;
+    });
+    shmid_ds ds;
+    if (ident == 0 || shmctl(ident, IPC_STAT, &ds) != 0) return {ident, 0};
+    return {ident, ds.shm_cpid};
+  }
+  bool controller_saw_end() const {
+    return wait_until([&] {
+      const std::vector<std::string> l = read_lines(log);
+      return !l.empty() && l.back() == "end";
+    });
+  }
+};
+
+sim_process start(const run_files& f, const std::vector<std::string>& options,
+                  const std::vector<std::string>& controller) {
+  std::vector<std::string> args = {trace_program()};
+  args.insert(args.end(), options.begin(), options.end());
+  for (const std::string& o : f.options()) args.push_back(o);
+  args.push_back("--");
+  args.insert(args.end(), controller.begin(), controller.end());
+  return sim_process::raw(args);
+}
+
+// Transitions of a VCD file as (time, scope.name, value), values as numbers.
+using transition = std::tuple<long long, std::string, long long>;
+std::vector<transition> vcd_transitions(const std::string& path) {
+  std::vector<transition> out;
+  std::map<std::string, std::string> names;
+  std::vector<std::string> scopes;
+  std::istringstream in(read_file(path));
+  long long time = 0;
+  std::string w;
+  while (in >> w) {
+    if (w == "$scope") {
+      std::string kind, name;
+      in >> kind >> name;
+      scopes.push_back(name);
+    } else if (w == "$upscope") {
+      if (!scopes.empty()) scopes.pop_back();
+    } else if (w == "$var") {
+      std::string type, size, code, name;
+      in >> type >> size >> code >> name;
+      names[code] = (scopes.empty() ? "" : scopes.back()) + "." + name;
+    } else if (w[0] == '$') {
+      if (w == "$date" || w == "$version" || w == "$comment" || w == "$timescale") {
+        while (in >> w && w != "$end") {
+        }
+      }
+    } else if (w[0] == '#') {
+      time = std::atoll(w.c_str() + 1);
+    } else if (w[0] == 'b') {
+      std::string code;
+      in >> code;
+      out.emplace_back(time, names[code], std::stoll(w.substr(1), nullptr, 2));
+    } else if (w[0] == '0' || w[0] == '1') {
+      out.emplace_back(time, names[w.substr(1)], w[0] - '0');
+    }
+  }
+  return out;
+}
+
+int exit_code(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1000 - status;
+}
+
+TEST(SudzTrace, BundledProgrammeToSpinWithFastTimers) {
+  run_files f;
+  sim_process sim =
+      start(f, {"--fast-timers", "--set", "St=1@0", "--stop-idle", "1", "--stop-after", "200"},
+            {build_dir() + "/examples/washing_programme"});
+  // The proxy ends the run by SIGTERM once the programme has finished.
+  const int status = sim.wait_exit(300);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  auto kv = f.wait_summary();
+  EXPECT_EQ(kv["goal_reached"], "1");
+  EXPECT_GT(std::atol(kv["goal_cycle"].c_str()), 1000);
+  EXPECT_EQ(kv["findings"], "0");
+  EXPECT_EQ(kv["alarm"], "none");
+  EXPECT_EQ(kv["end"], "stopped: every output at 0 for 1 s");
+  EXPECT_EQ(kv["controller_end"], "exited with status 0 after the end");
+
+  // GTKWave's converter takes the VCD, and its output reads back the same.
+  const std::vector<transition> written = vcd_transitions(f.vcd);
+  ASSERT_GT(written.size(), 50u);
+  const std::string fst = f.dir.file("t.fst"), back = f.dir.file("back.vcd");
+  ASSERT_EQ(std::system(("vcd2fst '" + f.vcd + "' '" + fst + "' >/dev/null 2>&1").c_str()), 0);
+  ASSERT_EQ(std::system(("fst2vcd '" + fst + "' >'" + back + "' 2>/dev/null").c_str()), 0);
+  // Within one instant the order of the changes carries no meaning.
+  std::vector<transition> read_back = vcd_transitions(back), sorted = written;
+  std::sort(read_back.begin(), read_back.end());
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(read_back, sorted);
+  // Spin came with the step input, programme over with every output at 0.
+  EXPECT_NE(std::find_if(written.begin(), written.end(),
+                         [](const transition& t) {
+                           return std::get<1>(t) == "inputs.Ess" && std::get<2>(t) == 1;
+                         }),
+            written.end());
+
+  // The diagram renders, one row per signal.
+  const std::string svg = read_file(f.svg);
+  size_t rows = 0;
+  for (size_t p = 0; (p = svg.find("<g class=\"signal\"", p)) != std::string::npos; ++p) ++rows;
+  EXPECT_EQ(rows, 22u);
+  EXPECT_EQ(svg.find("class=\"finding\""), std::string::npos);
+  const std::string png = f.dir.file("t.png");
+  EXPECT_EQ(std::system(("rsvg-convert '" + f.svg + "' -o '" + png + "' 2>/dev/null").c_str()), 0);
+  EXPECT_GT(read_file(png).size(), 1000u);
+}
+
+TEST(SudzTrace, MinimalControllerWithLevelStuckOverflows) {
+  run_files f;
+  sim_process sim = start(f, {"--set", "St=1@0", "--set", "Niv=0@0", "--stop-after", "200"},
+                          {build_dir() + "/examples/minimal_controller"});
+  ASSERT_FALSE(sim.window().empty());
+  std::vector<std::string> boxes;
+  ASSERT_TRUE(wait_until(
+      [&] {
+        boxes = sim.other_windows();
+        return !boxes.empty() || !sim.running();
+      },
+      180));
+  ASSERT_FALSE(boxes.empty());
+  key(boxes.front(), "Return");  // the overflow alarm, acknowledged
+  EXPECT_EQ(exit_code(sim.wait_exit()), 1);
+  auto kv = f.wait_summary();
+  EXPECT_EQ(kv["alarm"], "overflow");
+  const long alarm_cycle = std::atol(kv["alarm_cycle"].c_str());
+  EXPECT_GE(alarm_cycle, 672);
+  EXPECT_LE(alarm_cycle, 690);
+  EXPECT_TRUE(
+      f.report_has("alarm: the run ended by the overflow alarm, cycle " + kv["alarm_cycle"]));
+  EXPECT_EQ(kv["finding.inlet-at-level"], "1");  // the real level was reached
+  EXPECT_EQ(kv["end"], "simulator ended");
+}
+
+TEST(SudzTrace, HeaterWithTheTankEmptyFoundAtItsCycle) {
+  run_files f;
+  sim_process sim = start(f, {}, f.test_controller("at input clock 100 set output H to 1\n"));
+  ASSERT_TRUE(wait_until([&] { return sim.segment_of_simulator() > 0; }));
+  ASSERT_TRUE(wait_until([&] { return sim.inputs_clock() > 150; }));
+  kill(sim.pid(), SIGTERM);
+  sim.wait_exit();
+  auto kv = f.wait_summary();
+  EXPECT_EQ(kv["finding.heater-without-water"], "1");
+  EXPECT_EQ(kv["findings"], "1");
+  // The finding is at the cycle in which the plant read "H" at 1: the first
+  // after the one the controller answered (the proxy keeps the numbering).
+  long found = -1, heater_on = -1;
+  for (const std::string& l : read_lines(f.report)) {
+    std::istringstream in(l);
+    std::string time, cycle, kind, name;
+    if (!std::getline(in, time, '#') || !std::getline(in, cycle, '#') ||
+        !std::getline(in, kind, '#') || !std::getline(in, name, '#')) {
+      continue;
+    }
+    if (kind == " heater-without-water") found = std::atol(cycle.c_str());
+    if (kind == " output" && name == " H") heater_on = std::atol(cycle.c_str());
+  }
+  EXPECT_EQ(found, heater_on);
+  EXPECT_GE(found, 101);
+  EXPECT_LE(found, 104);
+  // The controller saw the simulator's cycle numbers, up to the answer.
+  const std::vector<std::string> seen = read_lines(f.log);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_LT(std::atol(seen.front().c_str() + 6), found);
+}
+
+// Each end of the proxy's run: the controller learns it, the files are
+// written, and no exchange area is left.
+TEST(SudzTrace, EveryEndEndsTheControllerAndLeavesNoArea) {
+  enum class what { simulator_killed, controller_killed, proxy_terminated };
+  const struct {
+    what end;
+    const char* summary_end;
+  } cases[] = {
+      {what::simulator_killed, "simulator vanished"},
+      {what::controller_killed, "simulator ended"},
+      {what::proxy_terminated, "proxy stopped by Terminated"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.summary_end);
+    run_files f;
+    sim_process sim = start(f, {}, f.test_controller(""));
+    ASSERT_TRUE(wait_until([&] { return sim.segment_of_simulator() > 0; }));
+    ASSERT_TRUE(wait_until([&] { return sim.inputs_clock() > 20; }));
+    const auto [down_ident, proxy] = f.downstream();
+    ASSERT_GT(proxy, 0);
+    pid_t controller = 0;
+    wait_until([&] { return (controller = std::atoi(read_file(f.pid).c_str())) > 0; });
+    ASSERT_GT(controller, 0);
+    ASSERT_TRUE(wait_until([&] { return !read_lines(f.log).empty(); }));
+    switch (c.end) {
+      case what::simulator_killed:
+        kill(sim.pid(), SIGKILL);
+        EXPECT_TRUE(f.controller_saw_end());
+        break;
+      case what::controller_killed: {
+        kill(controller, SIGKILL);
+        // The simulator and the proxy go on: the clock the proxy forwards rises.
+        const int at = sim.inputs_clock();
+        EXPECT_TRUE(wait_until([&] { return sim.inputs_clock() > at + 50; }));
+        EXPECT_EQ(kill(proxy, 0), 0);
+        kill(sim.pid(), SIGTERM);
+        break;
+      }
+      case what::proxy_terminated:
+        kill(proxy, SIGTERM);
+        EXPECT_TRUE(f.controller_saw_end());
+        EXPECT_TRUE(sim.running());  // the simulator runs on without it
+        break;
+    }
+    auto kv = f.wait_summary();
+    EXPECT_EQ(kv["end"], c.summary_end);
+    if (c.end == what::controller_killed) {
+      EXPECT_EQ(kv["controller_end"].find("killed by signal 9"), 0u) << kv["controller_end"];
+    } else {
+      EXPECT_EQ(kv["controller_end"], "exited with status 0 after the end");
+    }
+    EXPECT_TRUE(wait_until([&] { return kill(proxy, 0) != 0; }));
+    kill(sim.pid(), SIGKILL);
+    sim.wait_exit();
+    EXPECT_TRUE(wait_until([&] {
+      return testsupport::segments_created_by({sim.pid(), proxy}).size() <= 1;
+    }));
+    // The test itself still holds the simulator's area; the proxy's is gone.
+    shmid_ds ds;
+    EXPECT_NE(shmctl(down_ident, IPC_STAT, &ds), 0);
+  }
+}
+
+}  // namespace
