@@ -42,7 +42,8 @@ const char* const usage_text =
     "  --rules FILE        rules of another plant instead of the washing machine's\n"
     "  --stop-after S      end the run after S seconds (SIGTERM to the simulator)\n"
     "  --stop-idle S       end the run once every output has been 0 for S seconds\n"
-    "  --poll-us N         poll period in microseconds (default 250)\n"
+    "  --poll-us N         longest pause between two looks, in microseconds\n"
+    "                      (default 900)\n"
     "  --help              this text\n";
 
 [[noreturn]] void bad(const std::string& why) {

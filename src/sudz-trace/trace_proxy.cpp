@@ -1,5 +1,7 @@
 #include "sudz-trace/trace_proxy.h"
 
+#include "sudz-trace/poll_schedule.h"
+
 #include <dirent.h>
 #include <signal.h>
 #include <sys/ipc.h>
@@ -179,7 +181,7 @@ int run_proxy(const proxy_config& config, trace_record* record) {
   double stop_sent = -1;
   double next_watch = 0;
   double last_cycle_time = 0;
-  const timespec pause = {0, config.poll_us * 1000};
+  poll_schedule schedule(config.poll_us * 1e-6, 150e-6);
 
   for (;;) {
     const double t = now();
@@ -221,6 +223,7 @@ int run_proxy(const proxy_config& config, trace_record* record) {
         for (; down_clock < c; ++down_clock) down.inputs_go();
       }
       last_clock = c;
+      schedule.cycle_seen(t);
     }
 
     bool changed = false;
@@ -274,7 +277,11 @@ int run_proxy(const proxy_config& config, trace_record* record) {
         break;
       }
     }
-    clock_nanosleep(CLOCK_MONOTONIC, 0, &pause, nullptr);
+    const double pause = schedule.next(t) - now();
+    if (pause > 0) {
+      const timespec ts = {0, static_cast<long>(pause * 1e9)};
+      clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, nullptr);
+    }
   }
 
   down.sharing_terminate();

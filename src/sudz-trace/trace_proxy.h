@@ -3,10 +3,12 @@
 // It attaches to the simulator's exchange area (upstream), creates a second
 // area with the same names (downstream), and launches the student's
 // controller on it with the launch text the simulator uses. Then it polls
-// both areas every poll_us microseconds: each new set of inputs goes down
+// both areas: each new set of inputs goes down
 // (through the overrides), with the downstream clock raised to the
 // simulator's cycle number, and each change of the controller's outputs
-// goes up, as does each output refresh. Every change is recorded.
+// goes up, as does each output refresh. Every change is recorded. It looks
+// often around the moment the next cycle is due and at most poll_us apart
+// otherwise (poll_schedule.h).
 //
 // The run ends when the simulator ends (input clock -1) or vanishes, when
 // the proxy is asked to stop (SIGTERM, SIGINT, SIGHUP), or, on request,
@@ -32,7 +34,7 @@ struct proxy_config {
   std::string rules_text = washing_machine_rules;
   double stop_after = -1;  // seconds; < 0 never
   double stop_idle = -1;   // seconds with every output at 0; < 0 never
-  long poll_us = 250;
+  long poll_us = 900;      // longest pause between two looks
 };
 
 // Runs the whole proxy and fills record. Returns 0, or the signal that

@@ -245,6 +245,34 @@ TEST(SudzTrace, HeaterWithTheTankEmptyFoundAtItsCycle) {
   EXPECT_LT(std::atol(seen.front().c_str() + 6), found);
 }
 
+// Rules from a file replace the built-in ones; a rule naming a signal the
+// area does not have stops the proxy before it launches anything.
+TEST(SudzTrace, RulesFromAFile) {
+  run_files f;
+  const std::string rules = f.dir.file("rules");
+  testsupport::write_file(rules, "# heating at all\nrule heating: H=1 for 10\ngoal heated: H=1\n");
+  sim_process sim =
+      start(f, {"--rules", rules}, f.test_controller("at input clock 30 set output H to 1\n"));
+  ASSERT_TRUE(wait_until([&] { return sim.segment_of_simulator() > 0; }));
+  ASSERT_TRUE(wait_until([&] { return sim.inputs_clock() > 80; }));
+  kill(sim.pid(), SIGTERM);
+  sim.wait_exit();
+  auto kv = f.wait_summary();
+  EXPECT_EQ(kv["finding.heating"], "1");
+  EXPECT_EQ(kv["findings"], "1");  // no built-in rule ran
+  EXPECT_EQ(kv["goal"], "heated");
+  EXPECT_EQ(kv["goal_reached"], "1");
+
+  run_files g;
+  testsupport::write_file(rules, "rule odd: Nope=1\n");
+  sim_process bad = start(g, {"--rules", rules}, g.test_controller(""));
+  ASSERT_TRUE(wait_until([&] {
+    return bad.stderr_text().find("sudz-trace: rules: rule odd: unknown signal \"Nope\"") !=
+           std::string::npos;
+  }));
+  EXPECT_TRUE(read_file(g.args).empty());  // the controller was never started
+}
+
 // Each end of the proxy's run: the controller learns it, the files are
 // written, and no exchange area is left.
 TEST(SudzTrace, EveryEndEndsTheControllerAndLeavesNoArea) {
