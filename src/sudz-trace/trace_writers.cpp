@@ -1,5 +1,7 @@
 #include "sudz-trace/trace_writers.h"
 
+#include "formspp/viewer_export.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -322,7 +324,7 @@ std::vector<std::string> report_lines(const trace_record& r) {
   if (r.override_texts.empty()) l.push_back("none");
   l.push_back("#T");
   l.push_back("Changes");
-  l.push_back("#C 12 10 12 40 8 ");
+  l.push_back("#C 12 10 10 14 10 ");
   l.push_back("time s# cycle# kind# signal# value");
   l.push_back("#T");
   for (const trace_change& c : r.changes()) {
@@ -339,6 +341,10 @@ std::vector<std::string> report_lines(const trace_record& r) {
 
 bool write_report(const trace_record& r, const std::string& path) {
   const std::vector<std::string> lines = report_lines(r);
+  const std::string pdf = ".pdf";
+  if (path.size() >= pdf.size() && path.compare(path.size() - pdf.size(), pdf.size(), pdf) == 0) {
+    return viewer_write_pdf(path, lines);
+  }
   std::ofstream f(path);
   if (!f) return false;
   for (const std::string& s : lines) f << s << "\n";

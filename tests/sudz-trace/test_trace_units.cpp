@@ -310,6 +310,16 @@ TEST(TraceWriters, FilesReadByTheirReaders) {
   EXPECT_TRUE(has("3.055# 611# inlet-at-level# Vi=1 and Niv=1 for more than 50 cycles"));
   EXPECT_TRUE(has("3.000# 600# output# Vi# 7"));
   EXPECT_TRUE(has("3.200# 610# seen# Niv# 1"));
+
+  // The same report as PDF, through the viewer's print filter.
+  const std::string pdf = dir.file("t.pdf");
+  ASSERT_TRUE(write_report(r, pdf));
+  EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' >/dev/null 2>&1").c_str()), 0);
+  EXPECT_EQ(std::system(("pdftotext '" + pdf + "' '" + dir.file("t.pdf.txt") + "'").c_str()), 0);
+  const std::string text = testsupport::read_file(dir.file("t.pdf.txt"));
+  EXPECT_NE(text.find("sudz-trace report"), std::string::npos) << text;
+  EXPECT_NE(text.find("inlet-at-level"), std::string::npos) << text;
+  EXPECT_FALSE(write_report(r, dir.file("no/such/dir/t.pdf")));
 }
 
 }  // namespace
