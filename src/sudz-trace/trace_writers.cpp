@@ -194,7 +194,10 @@ bool write_svg(const trace_record& r, const std::string& path) {
     << xml(r.controller) << "</text>\n"
     << "<text x=\"10\" y=\"40\">" << fixed(r.duration, 1) << " s, cycles " << r.first_cycle
     << " to " << r.last_cycle << "; " << xml(r.end) << "; " << r.findings.size() << " finding(s)"
-    << (r.alarm.empty() ? "" : "; alarm " + xml(r.alarm)) << "</text>\n";
+    << (r.alarm.empty() ? "" : "; alarm " + xml(r.alarm)) << "</text>\n"
+    << "<text x=\"" << x1 << "\" y=\"40\" text-anchor=\"end\" fill=\"#555\">blue: inputs, "
+    << "orange: outputs, dashed: as the controller saw them, shaded: overrides, red: findings"
+    << "</text>\n";
 
   // Time axis and grid.
   const double step = nice_step(end);
