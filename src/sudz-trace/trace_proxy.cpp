@@ -203,7 +203,10 @@ int run_proxy(const proxy_config& config, trace_record* record) {
       if (c < 0) continue;
       // Cycles the proxy did not see happened with the same outputs.
       const long first = record->first_cycle < 0 ? c : last_clock + 1;
-      if (record->first_cycle < 0) record->first_cycle = c;
+      if (record->first_cycle < 0) {
+        record->first_cycle = c;
+        idle_since = t;  // the outputs rest from the first cycle on, not before
+      }
       for (long n = first; n <= c; ++n) rules.cycle(n, t, plant, up_out, &record->findings);
       record->last_cycle = c;
       last_cycle_time = t;
@@ -244,7 +247,7 @@ int run_proxy(const proxy_config& config, trace_record* record) {
     }
     bool all_zero = true;
     for (int v : up_out) all_zero = all_zero && v == 0;
-    if (!all_zero) idle_since = t;
+    if (!all_zero || record->first_cycle < 0) idle_since = t;
 
     if (t >= next_watch) {
       next_watch = t + 0.02;
