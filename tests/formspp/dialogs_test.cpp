@@ -24,6 +24,7 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Input.H>
+#include <FL/Fl_Input_.H>
 #include <FL/Fl_Window.H>
 #include <FL/forms.H>
 #include <FL/x.H>
@@ -242,6 +243,7 @@ struct observed {
   std::vector<std::string> rows;
   std::string top_title;                // title of the topmost modal window
   unsigned long top_xid = 0;            // and its X window
+  std::string focused_entry;            // the value of the input field that has the focus
   std::vector<std::string> top_labels;  // its labels
 };
 
@@ -275,6 +277,8 @@ void observe(void*) {
     if (Fl_Window* top = Fl::modal()) {
       if (top->label()) seen.top_title = top->label();
       seen.top_xid = top->shown() ? fl_xid(top) : 0;
+      auto* entry = dynamic_cast<Fl_Input_*>(Fl::focus());
+      seen.focused_entry = entry && entry->value() ? entry->value() : "";
       collect(top, [&](Fl_Widget* c) {
         if (c->label()) seen.top_labels.push_back(c->label());
       });
@@ -326,13 +330,32 @@ void run_messages(const std::string& text, int width, const std::function<void()
   EXPECT_FALSE(rescued) << "the message window did not end by itself";
 }
 
-// Saves through the file selector as a person does: "save", then the name typed after the
-// directory the selector offers (the current one), Return.
+// Saves through the file selector as a person does: "save", then, in the entry the selector
+// offers (its directory, and the last name chosen), the name replaced by `name` (no "/"), and
+// Return once the entry reads as intended.
 void save_as(const std::string& messages, const std::string& name) {
   e2e::click(messages, 105, 545);
   std::string chooser = window_named("save message");
   ASSERT_FALSE(chooser.empty());
-  e2e::shell("xdotool windowfocus --sync " + chooser + " key End type --delay 5 '" + name + "'");
+  ASSERT_TRUE(top_is("save message"));
+  std::string entry;
+  {
+    std::lock_guard<std::mutex> lock(seen.m);
+    entry = seen.focused_entry;
+  }
+  const std::string wanted = entry.substr(0, entry.rfind('/') + 1) + name;
+  const size_t erase = entry.size() - (entry.rfind('/') + 1);
+  std::string keys = " key End";
+  if (erase > 0) keys += " key --repeat " + std::to_string(erase) + " BackSpace";
+  e2e::shell("xdotool windowfocus --sync " + chooser + keys + " type --delay 10 '" + name + "'");
+  ASSERT_TRUE(e2e::wait_until(
+      [&] {
+        std::lock_guard<std::mutex> lock(seen.m);
+        entry = seen.focused_entry;
+        return entry == wanted;
+      },
+      10))
+      << "the selector's entry reads " << entry << ", not " << wanted;
   e2e::key(chooser, "Return");
 }
 
@@ -389,7 +412,9 @@ TEST(MessageWindow, SavesTheTextByteForByteAndReportsAFileItCannotWrite) {
   temp_dir dir;
   const std::string text = "a\nb\n\n%d 100%\tend\n";
   const std::string good = dir.path + "/saved.txt";
-  const std::string bad = dir.path + "/missing/saved.txt";
+  // A link to a file in a missing folder: the name is offered, the file cannot be created.
+  const std::string bad = dir.path + "/broken.txt", missing = dir.path + "/missing/saved.txt";
+  ASSERT_EQ(symlink(missing.c_str(), bad.c_str()), 0);
   {
     std::ofstream old(good);
     old << "an older and much longer content that must go away";
@@ -404,12 +429,12 @@ TEST(MessageWindow, SavesTheTextByteForByteAndReportsAFileItCannotWrite) {
     ASSERT_TRUE(e2e::wait_until([&] { return file_bytes(good) == text; }, 30));
     ASSERT_TRUE(top_is("Messages"));
 
-    save_as(win, "missing/saved.txt");
+    save_as(win, "broken.txt");
     ASSERT_TRUE(e2e::wait_until(
         [&] {
           std::lock_guard<std::mutex> lock(seen.m);
           for (const auto& l : seen.top_labels)
-            if (l.find("missing/saved.txt\"") != std::string::npos &&
+            if (l.find(bad + "\"") != std::string::npos &&
                 l.find("No such file or directory") != std::string::npos)
               return true;
           return false;
@@ -426,7 +451,7 @@ TEST(MessageWindow, SavesTheTextByteForByteAndReportsAFileItCannotWrite) {
   });
   ASSERT_EQ(chdir(cwd), 0);
   struct stat st;
-  EXPECT_NE(stat(bad.c_str(), &st), 0);
+  EXPECT_NE(stat(missing.c_str(), &st), 0);
   EXPECT_EQ(file_bytes(good), text);
 }
 
