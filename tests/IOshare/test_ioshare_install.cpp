@@ -106,8 +106,8 @@ void compile_and_run(const testsupport::temp_dir& dir, const std::string& prefix
   drive(dir, {dir.file("ctrl_c")});
 
   const std::string modules = prefix + "/lib/python3/dist-packages";
-  drive(dir, {"/usr/bin/env", "-u", "LD_LIBRARY_PATH", "-u", "SUDZ_IOSHARE_LIBRARY",
-              "PYTHONPATH=" + modules, "/usr/bin/python3", dir.file("ctrl.py"), dir.file("where")});
+  drive(dir, {"/usr/bin/env", "-u", "LD_LIBRARY_PATH", "PYTHONPATH=" + modules, "/usr/bin/python3",
+              dir.file("ctrl.py"), dir.file("where")});
   // The module and the library it loaded are the installed ones.
   const std::vector<std::string> where = testsupport::read_lines(dir.file("where"));
   ASSERT_EQ(where.size(), 2u);

@@ -10,11 +10,10 @@ the identifier of its exchange area. A controller:
         link.refresh()
 
 The module is a thin layer over the link library (libIOshare.so) through
-ctypes; it behaves as the C++ class IOsharemem_client. It looks for the
-library in this order: the file named by the environment variable
-SUDZ_IOSHARE_LIBRARY (and only there, when it is set); the place it was
-installed or built beside this module; the system's library path, by its
-soname libIOshare.so.0.
+ctypes; it behaves as the C++ class IOsharemem_client. It loads the
+library installed (or built) with this module, found from this module's
+own place, else the one on the system's library path, by its soname
+libIOshare.so.0.
 """
 
 import ctypes
@@ -59,11 +58,7 @@ class LinkError(Exception):
 
 def _load_library():
     here = os.path.dirname(os.path.abspath(__file__))
-    chosen = os.environ.get("SUDZ_IOSHARE_LIBRARY")
-    if chosen:
-        candidates = [chosen]
-    else:
-        candidates = [os.path.join(here, _where.LIBRARY), "libIOshare.so.0"]
+    candidates = [os.path.join(here, _where.LIBRARY), "libIOshare.so.0"]
     failures = []
     for path in candidates:
         try:
