@@ -26,7 +26,8 @@
  * the reason as an ioshare_error and, in message, the line that the others
  * would have reported (for languages that raise exceptions).
  *
- * A link is used by one thread at a time. ioshare_free releases it; the area
+ * Every other function takes a link returned by an attach and not yet
+ * freed. A link is used by one thread at a time. ioshare_free releases it; the area
  * itself stays attached until the process ends, as with the C++ class. */
 #ifndef IOSHARE_IOSHARE_C_H
 #define IOSHARE_IOSHARE_C_H
