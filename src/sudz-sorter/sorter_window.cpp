@@ -1,0 +1,135 @@
+#include "sudz-sorter/sorter_window.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
+#include <FL/forms.H>
+
+#include "IOshare/IOsharemem_server.h"
+#include "formspp/fl_drawing.h"
+#include "sudz-sorter/sorter_plant.h"
+
+const char* const floor_alarm_text =
+    "Une caisse vient de tomber par terre !!!\n\n"
+    " Le chariot n'etait pas sous la caisse.\n\n"
+    "                      ARRET URGENT!!!";
+
+namespace {
+
+using P = sorter_plant;
+
+const char* kind_name(box_kind k) {
+  return k == box_kind::large ? "grande" : "petite";
+}
+
+void report_delivery(const delivery& d) {
+  std::printf("caisse %d %s -> bac %s\n", d.number, kind_name(d.kind),
+              d.bin == bin_side::left ? "gauche" : "droit");
+  std::fflush(stdout);
+}
+
+void report_counts(const sorter_plant& plant) {
+  std::printf(
+      "bac gauche: %d grandes, %d petites; bac droit: %d grandes, %d petites\n",
+      plant.count(bin_side::left, box_kind::large), plant.count(bin_side::left, box_kind::small),
+      plant.count(bin_side::right, box_kind::large), plant.count(bin_side::right, box_kind::small));
+  std::fflush(stdout);
+}
+
+void draw_counter(int x, const sorter_plant& plant, bin_side bin, Fl_Color background) {
+  const std::string text = "grandes " + std::to_string(plant.count(bin, box_kind::large)) +
+                           "   petites " + std::to_string(plant.count(bin, box_kind::small));
+  fl_rectf(x, 412, 170, 22, background);
+  fl_rect(x, 412, 170, 22, FL_BLACK);
+  fl_drw_String(FL_ALIGN_LEFT, x + 5, 412, 165, 22, FL_BLACK, 14, FL_TIMES, text);
+}
+
+[[noreturn]] void alarm_end(sorter_window& w, const sorter_plant& plant,
+                            IOsharemem_server* server) {
+  fl_alert("%s", floor_alarm_text);
+  fl_hide_form(w.window);
+  server->sharing_terminate();
+  report_counts(plant);
+  std::exit(1);
+}
+
+}  // namespace
+
+sorter_window build_sorter_window() {
+  sorter_window w;
+  w.window = new Fl_Double_Window(P::width, P::height);
+  w.window->box(FL_NO_BOX);
+  w.window_colour = w.window->color();
+  new Fl_Box(FL_FLAT_BOX, 0, 0, P::width, P::height, nullptr);
+  w.quitter = new Fl_Button(P::width - 100, 10, 90, 30, "Quitter");
+  w.quitter->labelfont(FL_TIMES);
+  w.quitter->labelsize(12);
+  w.window->end();
+  return w;
+}
+
+void show_sorter_window(sorter_window& w) {
+  fl_show_form(w.window, FL_PLACE_CENTER | FL_FREE_SIZE, FL_FULLBORDER, "trieuse");
+}
+
+void draw_scenery(const sorter_plant& plant) {
+  // The rail under the wheels, cut where the bins' mouths are.
+  const int rail_y = P::wagon_y + P::wheel + 1;
+  fl_line(P::left_limit, rail_y, P::left_bin_in - 6, rail_y, FL_BLACK);
+  fl_line(P::left_bin_out + 6, rail_y, P::right_bin_in - 6, rail_y, FL_BLACK);
+  fl_line(P::right_bin_out + 6, rail_y, P::right_limit, rail_y, FL_BLACK);
+  fl_drw_String(FL_ALIGN_LEFT, P::left_bin_in - 40, P::floor_y - 85, 160, 20, FL_BLACK, 12,
+                FL_TIMES, "Bac des grandes");
+  fl_drw_String(FL_ALIGN_LEFT, P::right_bin_in - 40, P::floor_y - 85, 160, 20, FL_BLACK, 12,
+                FL_TIMES, "Bac des petites");
+  fl_drw_String(FL_ALIGN_LEFT, P::belt_x - 10, P::belt_y + 10, 120, 20, FL_BLACK, 12, FL_TIMES,
+                "Arrivee");
+  draw_counter(P::left_bin_in - 60, plant, bin_side::left, FL_WHITE);
+  draw_counter(P::right_bin_in - 60, plant, bin_side::right, FL_WHITE);
+}
+
+int run_sorter(sorter_window& w, sorter_plant& plant, IOsharemem_server* server) {
+  bool quit = false;
+  size_t reported = 0;
+  int inputs[sorter_input_count];
+  int outputs[sorter_output_count];
+  do {
+    if (w.window->shown()) {
+      w.window->make_current();
+    } else {
+      quit = true;
+    }
+    Fl::check();
+    if (Fl::readqueue() == w.quitter) quit = true;
+
+    plant.compute_inputs(inputs);
+    for (int i = 0; i < sorter_input_count; ++i) server->setreset_input(i, inputs[i]);
+    server->inputs_go();
+    for (int k = 0; k < sorter_output_count; ++k) outputs[k] = server->output_value(k);
+
+    if (w.window->shown()) w.window->make_current();
+    const bool safe = plant.step(outputs);
+    for (; reported < plant.deliveries().size(); ++reported)
+      report_delivery(plant.deliveries()[reported]);
+    if (!safe) alarm_end(w, plant, server);
+    if (w.window->shown()) {
+      plant.draw_all();
+      draw_scenery(plant);
+    }
+    usleep(5000);
+  } while (!quit && w.window->shown());
+
+  if (w.window->shown()) fl_hide_form(w.window);
+  server->sharing_terminate();
+  report_counts(plant);
+  return 0;
+}

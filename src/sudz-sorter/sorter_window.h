@@ -1,0 +1,36 @@
+// The sorting line's window and its cycle: the scenery around the parts (rail, bins, labels),
+// the counters of boxes delivered to each bin, and the loop that publishes the inputs, reads
+// the outputs, steps the plant and redraws it.
+#ifndef SUDZ_SORTER_SORTER_WINDOW_H
+#define SUDZ_SORTER_SORTER_WINDOW_H
+
+#include <FL/Enumerations.H>
+
+class Fl_Button;
+class Fl_Double_Window;
+class IOsharemem_server;
+class sorter_plant;
+
+struct sorter_window {
+  Fl_Double_Window* window = nullptr;
+  Fl_Button* quitter = nullptr;
+  Fl_Color window_colour = FL_BACKGROUND_COLOR;  // background of every part
+};
+
+// The alarm text of a box fallen to the floor.
+extern const char* const floor_alarm_text;
+
+// Builds the window (not shown yet). Its title, once shown, is "trieuse".
+sorter_window build_sorter_window();
+void show_sorter_window(sorter_window& w);
+
+// Rail, bin labels and the counters, over what the parts left.
+void draw_scenery(const sorter_plant& plant);
+
+// Runs cycles until "Quitter" or the window is closed; then hides the window, sets the input
+// clock to -1 and returns 0. A box on the floor shows the alarm, hides the window, sets the
+// clock to -1 and exits with status 1. Each delivery is written on standard output as it
+// happens, and the counts when the run ends.
+int run_sorter(sorter_window& w, sorter_plant& plant, IOsharemem_server* server);
+
+#endif

@@ -1,0 +1,207 @@
+// The sorting line's model stepped without a display: its drawing goes to a recording surface
+// that is emptied after each cycle.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "formspp/recording_driver.h"
+#include "sudz-sorter/sorter_plant.h"
+
+namespace {
+
+using outputs = std::map<sorter_output, int>;
+
+class SorterPlant : public ::testing::Test {
+ protected:
+  // Runs n cycles with these outputs (the others 0); false as soon as the alarm comes.
+  bool run(sorter_plant& plant, const outputs& on, int n) {
+    int out[sorter_output_count] = {};
+    for (const auto& o : on) out[o.first] = o.second;
+    for (int i = 0; i < n; ++i) {
+      const bool safe = plant.step(out);
+      surface.recorder.calls.clear();
+      surface.recorder.current.clear();
+      if (!safe) return false;
+    }
+    return true;
+  }
+  // Runs until the input reaches the value (at most limit cycles); the cycles it took, or -1.
+  int run_until(sorter_plant& plant, const outputs& on, sorter_input in, int value,
+                int limit = 2000) {
+    for (int n = 0; n < limit; ++n) {
+      if (input(plant, in) == value) return n;
+      if (!run(plant, on, 1)) return -1;
+    }
+    return -1;
+  }
+  int input(sorter_plant& plant, sorter_input in) {
+    int values[sorter_input_count];
+    plant.compute_inputs(values);
+    return values[in];
+  }
+  // Asks for one box: a rising edge of "Dem", then "Dem" back to 0.
+  void ask(sorter_plant& plant, const outputs& also) {
+    outputs with = also;
+    with[OUT_DEM] = 1;
+    run(plant, with, 1);
+    run(plant, also, 1);
+  }
+
+  recording_surface surface;
+};
+
+TEST_F(SorterPlant, SignalsAreNamedAndTheFirstInputsDescribeTheLineAtRest) {
+  EXPECT_STREQ(sorter_signals[0], "Ent");
+  EXPECT_STREQ(sorter_signals[sorter_input_count], "Dem");
+  sorter_plant plant(nullptr, 49u);
+  int in[sorter_input_count];
+  plant.compute_inputs(in);
+  const int expected[sorter_input_count] = {0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 1};
+  for (int i = 0; i < sorter_input_count; ++i) EXPECT_EQ(in[i], expected[i]) << sorter_signals[i];
+}
+
+TEST_F(SorterPlant, BoxesWaitAtTheClosedGateWithoutOverlapAndTheirKindIsSensed) {
+  sorter_plant plant(nullptr, 49u);
+  // "BrF" only until "Bf": held on, the arm would turn on past the belt.
+  ASSERT_GE(run_until(plant, {{OUT_BRF, 1}}, IN_BF, 1), 0);
+  const outputs closing{{OUT_TAP, 1}};
+  ask(plant, closing);
+  EXPECT_EQ(input(plant, IN_ENT), 1);
+  // Two more boxes as soon as the entry is free: they queue behind the first.
+  for (int k = 0; k < 2; ++k) {
+    ASSERT_GE(run_until(plant, closing, IN_ENT, 0), 0);
+    ask(plant, closing);
+  }
+  ASSERT_GE(run_until(plant, closing, IN_FIN, 1), 0);
+  EXPECT_EQ(input(plant, IN_GD), 1) << "the fixed sequence starts with a large box";
+  ASSERT_TRUE(run(plant, closing, 400));
+  EXPECT_EQ(plant.boxes_present(), 3);
+  // The queue: each box's right edge at most the next one's left edge, the first at the gate.
+  std::string p = plant.positions();
+  EXPECT_EQ(input(plant, IN_FIN), 1);
+  EXPECT_EQ(input(plant, IN_GD), 1);
+  EXPECT_EQ(plant.deliveries().size(), 0u);
+}
+
+TEST_F(SorterPlant, ABoxTakenToTheLeftBinIsCountedThere) {
+  sorter_plant plant(nullptr, 49u);
+  ask(plant, {{OUT_TAP, 1}, {OUT_BRF, 1}});
+  ASSERT_GE(run_until(plant, {{OUT_TAP, 1}, {OUT_BRF, 1}}, IN_FIN, 1), 0);
+  ASSERT_GE(run_until(plant, {{OUT_TAP, 1}, {OUT_BRO, 1}}, IN_CH, 1), 0) << "onto the wagon";
+  const int to_left = run_until(plant, {{OUT_WAG, 1}}, IN_WG, 1);
+  EXPECT_EQ(to_left,
+            (sorter_plant::load_x - sorter_plant::wagon_length / 2 - sorter_plant::left_limit) / 2);
+  ASSERT_GE(run_until(plant, {{OUT_EGA, 1}}, IN_EGS, 1), 0);
+  EXPECT_EQ(input(plant, IN_CH), 0) << "the ejector took the box off";
+  ASSERT_TRUE(run(plant, {{OUT_EGR, 1}}, 300));
+  ASSERT_EQ(plant.deliveries().size(), 1u);
+  EXPECT_EQ(plant.deliveries()[0].bin, bin_side::left);
+  EXPECT_EQ(plant.count(bin_side::left, box_kind::large), 1);
+  EXPECT_EQ(plant.boxes_present(), 0);
+  EXPECT_EQ(input(plant, IN_EGR), 1);
+}
+
+TEST_F(SorterPlant, AGateSwungOntoAPassingBoxJamsWithoutOverlapUntilOpened) {
+  sorter_plant plant(nullptr, 49u);
+  ask(plant, {{OUT_TAP, 1}});
+  ASSERT_GE(run_until(plant, {{OUT_TAP, 1}}, IN_FIN, 1), 0);
+  // The box is under the gate's sweep: the arm stops on it and holds it back.
+  ASSERT_TRUE(run(plant, {{OUT_TAP, 1}, {OUT_BRF, 1}}, 100));
+  EXPECT_LT(plant.gate_angle(), 90.0);
+  EXPECT_EQ(input(plant, IN_BF), 0);
+  EXPECT_EQ(input(plant, IN_FIN), 1);
+  EXPECT_EQ(input(plant, IN_CH), 0);
+  // Opened, it lets the box go on to the wagon.
+  ASSERT_GE(run_until(plant, {{OUT_TAP, 1}, {OUT_BRO, 1}}, IN_BO, 1), 0);
+  EXPECT_GT(run_until(plant, {{OUT_TAP, 1}}, IN_CH, 1), 0);
+}
+
+TEST_F(SorterPlant, ABoxFallingBesideTheWagonRaisesTheAlarm) {
+  sorter_plant plant(nullptr, 49u);
+  ask(plant, {{OUT_TAP, 1}, {OUT_WAG, 1}});
+  int cycles = 0;
+  while (cycles < 3000 && run(plant, {{OUT_TAP, 1}, {OUT_WAG, 1}}, 1)) ++cycles;
+  EXPECT_LT(cycles, 3000);
+  EXPECT_GT(cycles, 400) << "the box travels the belt and falls to the floor";
+  EXPECT_TRUE(plant.deliveries().empty());
+}
+
+TEST_F(SorterPlant, KindsFollowTheFixedOrSeededSequence) {
+  box_sequence fixed, again, seeded(7), same_seed(7), other_seed(8);
+  std::string a, b, s1, s2, s3;
+  for (int i = 0; i < 32; ++i) {
+    a += fixed.next() == box_kind::large ? 'G' : 'P';
+    b += again.next() == box_kind::large ? 'G' : 'P';
+    s1 += seeded.next() == box_kind::large ? 'G' : 'P';
+    s2 += same_seed.next() == box_kind::large ? 'G' : 'P';
+    s3 += other_seed.next() == box_kind::large ? 'G' : 'P';
+  }
+  EXPECT_EQ(a.substr(0, 8), "GPPGGPGP");
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(s1, s2);
+  EXPECT_NE(s1, s3);
+  EXPECT_NE(s1.find('G'), std::string::npos);
+  EXPECT_NE(s1.find('P'), std::string::npos);
+}
+
+// FNV-1a of a text, for a short golden value.
+std::uint64_t fnv(const std::string& s) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : s) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+TEST_F(SorterPlant, AFixedScriptOfOutputsAlwaysLeavesThePartsInTheSamePlaces) {
+  // Two boxes sorted by a fixed timetable of outputs, with a gate swing, both ejectors and
+  // wagon runs both ways: every part's position after 1800 cycles.
+  struct phase {
+    int cycles;
+    outputs on;
+  };
+  const phase script[] = {
+      {30, {{OUT_BRF, 1}}},                 // gate closed
+      {1, {{OUT_DEM, 1}, {OUT_TAP, 1}}},    // a large box
+      {300, {{OUT_TAP, 1}}},                // waits at the gate
+      {30, {{OUT_BRO, 1}, {OUT_TAP, 1}}},   // let through
+      {200, {{OUT_TAP, 1}}},                // onto the wagon
+      {30, {{OUT_BRF, 1}}},                 // gate closed
+      {1, {{OUT_DEM, 1}, {OUT_TAP, 1}}},    // a small box
+      {150, {{OUT_WAG, 1}, {OUT_TAP, 1}}},  // wagon to the left
+      {70, {{OUT_EGA, 1}, {OUT_TAP, 1}}},   // pushed off
+      {180, {{OUT_EGR, 1}, {OUT_TAP, 1}}},  // ejector in
+      {147, {{OUT_WAD, 1}, {OUT_TAP, 1}}},  // wagon back under the belt
+      {30, {{OUT_BRO, 1}, {OUT_TAP, 1}}},   // second box through
+      {200, {{OUT_TAP, 1}}},                // onto the wagon
+      {117, {{OUT_WAD, 1}}},                // wagon to the right
+      {70, {{OUT_EDA, 1}}},                 // pushed off
+      {244, {}},                            // into the bin
+  };
+  std::string first;
+  for (int run_number = 0; run_number < 2; ++run_number) {
+    sorter_plant plant(nullptr, 49u);
+    int total = 0;
+    for (const phase& p : script) {
+      ASSERT_TRUE(run(plant, p.on, p.cycles)) << "after " << total;
+      total += p.cycles;
+    }
+    EXPECT_EQ(total, 1800);
+    const std::string positions = plant.positions();
+    if (run_number == 0) {
+      first = positions;
+      ASSERT_EQ(plant.deliveries().size(), 2u) << positions;
+      EXPECT_EQ(plant.deliveries()[0].bin, bin_side::left);
+      EXPECT_EQ(plant.deliveries()[1].bin, bin_side::right);
+      EXPECT_EQ(plant.count(bin_side::right, box_kind::small), 1);
+      EXPECT_EQ(fnv(positions), 10134021366822966081ull) << positions;
+    } else {
+      EXPECT_EQ(positions, first);
+    }
+  }
+}
+
+}  // namespace
