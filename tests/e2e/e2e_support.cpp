@@ -2,12 +2,15 @@
 
 #include "support/child_process.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/shm.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -166,8 +169,9 @@ sim_process sim_process::plant(const std::string& program, const std::vector<std
   return p;
 }
 
-sim_process sim_process::raw(const std::vector<std::string>& args) {
+sim_process sim_process::raw(const std::vector<std::string>& args, const std::string& program) {
   sim_process p{raw_tag{}};
+  p.program_ = program;
   p.start(args);
   return p;
 }
@@ -245,10 +249,11 @@ std::string sim_process::window(double seconds) {
   return id;
 }
 
-std::vector<std::string> sim_process::other_windows() {
+std::vector<std::string> sim_process::other_windows(const std::string& main_title) {
   // Visible windows other than the machine and the root: the toolkit's
   // dialogs (they carry no title of their own).
-  std::string main_id = shell("xdotool search --onlyvisible --name '^machine$' 2>/dev/null");
+  std::string main_id =
+      shell("xdotool search --onlyvisible --name '^" + main_title + "$' 2>/dev/null");
   std::string root = shell("xwininfo -root | sed -n 's/.*Window id: \\(0x[0-9a-f]*\\).*/\\1/p'");
   long root_id = std::strtol(root.c_str(), nullptr, 16);
   std::vector<std::string> ids;
@@ -352,6 +357,55 @@ void sim_process::attach(int ident) {
 
 std::string sim_process::stderr_text() const {
   return read_file(dir_ + "/stderr");
+}
+
+image settled_screenshot(const std::string& window) {
+  image last = screenshot(window);
+  for (int i = 0; i < 50; ++i) {
+    usleep(50000);
+    image next = screenshot(window);
+    if (next.width > 0 && next.data == last.data) return next;
+    last = next;
+  }
+  return last;
+}
+
+void expect_alert_shows(sim_process& sim, const std::vector<std::string>& boxes,
+                        const std::string& text, const std::string& main_title) {
+  ASSERT_EQ(boxes.size(), 1u);
+  image shown = settled_screenshot(boxes.front());
+  ASSERT_GT(shown.width, 0);
+  pid_t probe = fork();
+  if (probe == 0) {
+    execl((build_dir() + "/tests/e2e/alert_probe").c_str(), "alert_probe", text.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::string probe_box;
+  EXPECT_TRUE(wait_until([&] {
+    for (const std::string& id : sim.other_windows(main_title))
+      if (std::find(boxes.begin(), boxes.end(), id) == boxes.end()) probe_box = id;
+    return !probe_box.empty();
+  }));
+  image expected = settled_screenshot(probe_box);
+  kill(probe, SIGKILL);
+  waitpid(probe, nullptr, 0);
+  EXPECT_EQ(shown.width, expected.width);
+  EXPECT_EQ(shown.height, expected.height);
+  // The forms layer shades its greys a little differently: only a clear
+  // difference (text against background) counts.
+  auto far = [](rgb a, rgb b) {
+    return std::abs(a.r - b.r) > 24 || std::abs(a.g - b.g) > 24 || std::abs(a.b - b.b) > 24;
+  };
+  int differ = 0, miny = 1 << 30, maxy = -1;
+  for (int y = 0; y < shown.height; ++y)
+    for (int x = 0; x < shown.width; ++x)
+      if (far(shown.at(x, y), expected.at(x, y))) {
+        ++differ;
+        miny = std::min(miny, y);
+        maxy = std::max(maxy, y);
+      }
+  EXPECT_EQ(differ, 0) << "rows " << miny << " to " << maxy << " of " << shown.height;
 }
 
 }  // namespace e2e

@@ -57,7 +57,8 @@ class sim_process {
   // script lines (empty: none).
   explicit sim_process(const std::string& script = "", const std::vector<std::string>& extra = {});
   // Starts sudz with exactly these arguments after the program name.
-  static sim_process raw(const std::vector<std::string>& args);
+  // program is the plant's path; sudz when empty.
+  static sim_process raw(const std::vector<std::string>& args, const std::string& program = "");
   // Starts another plant (a program started like sudz), its options, then the test controller
   // as the first constructor does.
   static sim_process plant(const std::string& program, const std::vector<std::string>& options,
@@ -73,8 +74,8 @@ class sim_process {
 
   // The id of the "machine" window, once it is shown ("" if it never is).
   std::string window(double seconds = 60.0);
-  // Ids of the visible top-level windows other than "machine".
-  std::vector<std::string> other_windows();
+  // Ids of the visible top-level windows other than the plant's own, titled main_title.
+  std::vector<std::string> other_windows(const std::string& main_title = "machine");
 
   // The controller's log so far, and whether it saw the end.
   std::vector<snapshot> log(bool* ended = nullptr) const;
@@ -116,6 +117,16 @@ std::string window_named(const std::string& name, double seconds = 60.0);
 bool window_shown(const std::string& name);
 // The process started with "-automemlink" and ident among its arguments, 0 if there is none.
 pid_t linked_controller(int ident);
+
+// A window that has just appeared may still be drawing: takes pictures until
+// two in a row agree.
+image settled_screenshot(const std::string& window);
+
+// The alert box of a run, compared with the toolkit's alert box showing the
+// expected text in a separate process: same pixels, same text.
+// main_title is the title of the plant's own window.
+void expect_alert_shows(sim_process& sim, const std::vector<std::string>& boxes,
+                        const std::string& text, const std::string& main_title = "machine");
 
 void click(const std::string& window, int x, int y);
 // Presses at (x, y), runs held(), then releases.

@@ -164,58 +164,6 @@ TEST(Simulator, TemperatureReadoutChanges) {
   EXPECT_EQ(after.count(340, 105, 100, 1, black), 100);  // the readout's outline
 }
 
-// A window that has just appeared may still be drawing: take pictures until
-// two in a row agree.
-image settled_screenshot(const std::string& window) {
-  image last = screenshot(window);
-  for (int i = 0; i < 50; ++i) {
-    usleep(50000);
-    image next = screenshot(window);
-    if (next.width > 0 && next.data == last.data) return next;
-    last = next;
-  }
-  return last;
-}
-
-// The alert box of a run, compared with the toolkit's alert box showing the
-// expected text in a separate process: same pixels, same text.
-void expect_alert_shows(sim_process& sim, const std::vector<std::string>& boxes,
-                        const std::string& text) {
-  ASSERT_EQ(boxes.size(), 1u);
-  image shown = settled_screenshot(boxes.front());
-  ASSERT_GT(shown.width, 0);
-  pid_t probe = fork();
-  if (probe == 0) {
-    execl((build_dir() + "/tests/e2e/alert_probe").c_str(), "alert_probe", text.c_str(),
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  std::string probe_box;
-  EXPECT_TRUE(wait_until([&] {
-    for (const std::string& id : sim.other_windows())
-      if (std::find(boxes.begin(), boxes.end(), id) == boxes.end()) probe_box = id;
-    return !probe_box.empty();
-  }));
-  image expected = settled_screenshot(probe_box);
-  kill(probe, SIGKILL);
-  waitpid(probe, nullptr, 0);
-  EXPECT_EQ(shown.width, expected.width);
-  EXPECT_EQ(shown.height, expected.height);
-  // The forms layer shades its greys a little differently: only a clear
-  // difference (text against background) counts.
-  auto far = [](rgb a, rgb b) {
-    return std::abs(a.r - b.r) > 24 || std::abs(a.g - b.g) > 24 || std::abs(a.b - b.b) > 24;
-  };
-  int differ = 0, miny = 1 << 30, maxy = -1;
-  for (int y = 0; y < shown.height; ++y)
-    for (int x = 0; x < shown.width; ++x)
-      if (far(shown.at(x, y), expected.at(x, y))) {
-        ++differ;
-        miny = std::min(miny, y);
-        maxy = std::max(maxy, y);
-      }
-  EXPECT_EQ(differ, 0) << "rows " << miny << " to " << maxy << " of " << shown.height;
-}
 
 struct alarm_case {
   const char* name;

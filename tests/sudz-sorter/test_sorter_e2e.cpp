@@ -1,0 +1,149 @@
+// sudz-sorter under its own Xvfb: started like the washing machine, driven by the bundled
+// sorting programme or by the scriptable test controller, watched through the exchange area.
+// Waits count input-clock cycles; the time limits only stop a broken run.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_support.h"
+
+using namespace e2e;
+
+namespace {
+
+// Input indexes on the line's side of the area.
+enum { ENT, FIN, GD, BO, BF, WG, WC, WD, CH };
+
+const char* const title = "trieuse";
+
+std::string sorter() {
+  return build_dir() + "/src/sudz-sorter/sudz-sorter";
+}
+
+int exit_code(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1000 - status;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+TEST(Sorter, StartedLikeTheWashingMachine) {
+  sim_process none = sim_process::raw({}, sorter());
+  EXPECT_EQ(exit_code(none.wait_exit()), 0);
+  EXPECT_EQ(none.stderr_text(),
+            "ERREUR de parametre:\n sudz-sorter <controleur>\n\nprobleme interne de memoire\n\n");
+
+  sim_process help = sim_process::raw({"--help"}, sorter());
+  EXPECT_EQ(exit_code(help.wait_exit()), 0);
+  EXPECT_NE(help.stdout_text().find("inputs:  Ent Fin Gd Bo Bf Wg Wc Wd Ch Egr Egs Edr"),
+            std::string::npos);
+  EXPECT_NE(help.stdout_text().find("outputs: Dem Tap BrF BrO WaG WaD EgA EgR EdA"),
+            std::string::npos);
+
+  // A signal ends the run as for the washing machine: the controller is told.
+  sim_process sim = sim_process::plant(sorter(), {});
+  ASSERT_FALSE(window_named(title).empty());
+  ASSERT_TRUE(wait_until([&] { return sim.inputs_clock() >= 5; }));
+  const std::vector<snapshot> log = sim.log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.front().in.at("Wc"), 1);
+  EXPECT_EQ(log.front().in.at("Bo"), 1);
+  EXPECT_EQ(log.front().in.size(), 12u);
+  kill(sim.pid(), SIGTERM);
+  const int status = sim.wait_exit();
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_EQ(sim.inputs_clock(), -1);
+}
+
+TEST(Sorter, TheSortingProgrammeDeliversEachBoxToItsBin) {
+  sim_process sim =
+      sim_process::raw({build_dir() + "/examples/sorting_programme", "--boxes", "4"}, sorter());
+  const std::string w = window_named(title);
+  ASSERT_FALSE(w.empty());
+  ASSERT_GT(sim.segment_of_simulator(), 0);
+
+  // Each box leaves the wagon (Ch from 1 to 0) at one limit or the other: the area shows
+  // where every box went. These states last hundreds of cycles, far longer than a poll.
+  int left = 0, right = 0, previous_ch = 0;
+  ASSERT_TRUE(wait_until(
+      [&] {
+        const int ch = sim.input(CH);
+        if (previous_ch == 1 && ch == 0) {
+          if (sim.input(WG) == 1) ++left;
+          if (sim.input(WD) == 1) ++right;
+        }
+        previous_ch = ch;
+        return lines_of(sim.stdout_text()).size() >= 4u || !sim.running();
+      },
+      240));
+  EXPECT_EQ(left, 2);
+  EXPECT_EQ(right, 2);
+  const std::vector<std::string> expected = {
+      "caisse 1 grande -> bac gauche", "caisse 2 petite -> bac droit",
+      "caisse 3 petite -> bac droit", "caisse 4 grande -> bac gauche"};
+  EXPECT_EQ(lines_of(sim.stdout_text()), expected);
+
+  // No fifth box: 300 more cycles with the entry empty and nothing on the wagon.
+  const int now = sim.inputs_clock();
+  ASSERT_TRUE(wait_until([&] { return sim.inputs_clock() >= now + 300; }));
+  EXPECT_EQ(sim.input(ENT), 0);
+  EXPECT_EQ(sim.input(CH), 0);
+  EXPECT_EQ(lines_of(sim.stdout_text()).size(), 4u);
+
+  // Closed from the window manager: status 0, the controller told, the counters written.
+  shell(build_dir() + "/tests/e2e/wm_close " + w);
+  EXPECT_EQ(exit_code(sim.wait_exit()), 0);
+  EXPECT_EQ(sim.inputs_clock(), -1);
+  const std::vector<std::string> out = lines_of(sim.stdout_text());
+  ASSERT_EQ(out.size(), 5u);
+  EXPECT_EQ(out.back(), "bac gauche: 2 grandes, 0 petites; bac droit: 0 grandes, 2 petites");
+  EXPECT_EQ(sim.stderr_text().find("IOshare"), std::string::npos);
+}
+
+TEST(Sorter, AWagonLeftAwayLetsABoxFallAndRaisesTheAlarm) {
+  sim_process sim = sim_process::plant(sorter(), {},
+                                       "at input clock 1 set output Dem to 1\n"
+                                       "at input clock 1 set output Tap to 1\n"
+                                       "at input clock 1 set output WaG to 1\n");
+  ASSERT_FALSE(window_named(title).empty());
+  std::vector<std::string> boxes;
+  ASSERT_TRUE(wait_until(
+      [&] {
+        boxes = sim.other_windows(title);
+        return !boxes.empty() || !sim.running();
+      },
+      180));
+  ASSERT_FALSE(boxes.empty());
+  // The box crossed the belt (290 pixels at one a cycle) and fell 250 pixels.
+  const int frozen = sim.inputs_clock();
+  EXPECT_GE(frozen, 500);
+  usleep(300000);
+  EXPECT_EQ(sim.inputs_clock(), frozen);  // no cycle while the alarm is open
+  expect_alert_shows(sim, boxes,
+                     "Une caisse vient de tomber par terre !!!\n\n"
+                     " Le chariot n'etait pas sous la caisse.\n\n"
+                     "                      ARRET URGENT!!!",
+                     title);
+  key(boxes.front(), "Return");
+  EXPECT_EQ(exit_code(sim.wait_exit()), 1);
+  EXPECT_EQ(sim.inputs_clock(), -1);
+  bool ended = false;
+  EXPECT_TRUE(wait_until([&] {
+    sim.log(&ended);
+    return ended;
+  }));
+  EXPECT_EQ(lines_of(sim.stdout_text()).back(),
+            "bac gauche: 0 grandes, 0 petites; bac droit: 0 grandes, 0 petites");
+}
+
+}  // namespace
