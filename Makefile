@@ -4,7 +4,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-sanitize bench install screenshot fuzz clean
+.PHONY: all deps build run run-sorter test test-sanitize bench install screenshot fuzz clean
 
 all: build
 
@@ -20,6 +20,10 @@ build: deps $(BUILD)/build.ninja
 # Starts the simulator with the bundled washing-programme controller.
 run: build
 	@bash scripts/run-sudz $(BUILD)
+
+# Starts the sorting line with the bundled sorting-programme controller.
+run-sorter: build
+	@bash scripts/run-sorter $(BUILD)
 
 # Every test, under a private Xvfb where a test needs a display.
 test: build

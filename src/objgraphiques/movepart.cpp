@@ -1,5 +1,7 @@
 #include "objgraphiques/movepart.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -72,11 +74,24 @@ int movepart_manager::collision(movepart* p) {
       own[e].y2 = own[e].y + *h;
     }
   }
+  // The moving piece's pixel extent, for passing over pieces whose whole extent (widened by a
+  // pixel for the truncation) cannot reach it.
+  int left = 0, top = 0, right = 0, bottom = 0;
+  for (int e = 0; e < n; ++e) {
+    left = e == 0 ? own[e].x : std::min(left, own[e].x);
+    top = e == 0 ? own[e].y : std::min(top, own[e].y);
+    right = e == 0 ? own[e].x2 : std::max(right, own[e].x2);
+    bottom = e == 0 ? own[e].y2 : std::max(bottom, own[e].y2);
+  }
   int hit = 0;
-  for (int j = 0; j < count && !hit; ++j) {
+  for (int j = 0; j < count && !hit && n > 0; ++j) {
     if (j == k) continue;
     movepart* q = parts[j];
     const int X = trunc_px(q->x), Y = trunc_px(q->y);
+    if (q->widths.empty() || std::floor(q->extent_left + X) - 1 >= right ||
+        std::ceil(q->extent_right + X) + 1 <= left || std::floor(q->extent_top + Y) - 1 >= bottom ||
+        std::ceil(q->extent_bottom + Y) + 1 <= top)
+      continue;
     auto ex = q->xoffsets.begin();
     auto ey = q->yoffsets.begin();
     auto h = q->heights.begin();
@@ -154,7 +169,11 @@ movepart::movepart(const movepart& o)
       heights(o.heights),
       colours(o.colours),
       carried(nullptr),
-      linked(o.linked) {}
+      linked(o.linked),
+      extent_left(o.extent_left),
+      extent_top(o.extent_top),
+      extent_right(o.extent_right),
+      extent_bottom(o.extent_bottom) {}
 
 movepart& movepart::operator=(const movepart& o) {
   if (this == &o) return *this;
@@ -169,6 +188,10 @@ movepart& movepart::operator=(const movepart& o) {
   heights = o.heights;
   colours = o.colours;
   linked = o.linked;
+  extent_left = o.extent_left;
+  extent_top = o.extent_top;
+  extent_right = o.extent_right;
+  extent_bottom = o.extent_bottom;
   return *this;
 }
 
@@ -198,6 +221,10 @@ void movepart::add(double dx, double dy, int w, int h, unsigned colour) {
   widths.push_back(w);
   heights.push_back(h);
   colours.push_back(static_cast<int>(colour));
+  extent_left = std::min(extent_left, dx);
+  extent_top = std::min(extent_top, dy);
+  extent_right = std::max(extent_right, dx + w);
+  extent_bottom = std::max(extent_bottom, dy + h);
 }
 
 void movepart::link(movepart* other) {

@@ -134,6 +134,9 @@ class movepart {
   std::list<int> colours;
   movepart* carried;
   int linked;
+  // The elements' extent relative to the origin, kept by add() so that the collision test can
+  // pass over a piece far away without looking at its elements.
+  double extent_left = 1e300, extent_top = 1e300, extent_right = -1e300, extent_bottom = -1e300;
 };
 
 // "coords x y", then the x offsets, y offsets, widths, heights and colours as lists, one a line.
