@@ -9,8 +9,9 @@
 // Two activities run side by side, each a small state machine fed by the inputs of each round:
 //
 //   feeding: one box at a time travels from the entry to the gate. A box is asked for ("Dem"
-//            held at 1 until the entry sensor "Ent" sees it) only when no other box is on its way
-//            to the gate; the belt "Tap" always runs, and the closed gate holds the box.
+//            held at 1 until the box is seen at the entry, "Ent", or at the gate, "Fin") as soon
+//            as no other box is on its way; the belt "Tap" always runs, and the closed gate holds
+//            the box.
 //   sorting: with the wagon under the end of the belt ("Wc"), empty ("Ch" 0) and both ejectors
 //            back, a box waiting at the gate ("Fin") is let through: its kind ("Gd") is noted,
 //            the gate opens ("BrO" until "Bo"), the box falls onto the wagon ("Ch"), the gate
@@ -24,7 +25,8 @@
 // Timing: the simulator runs about 200 cycles a second and this program polls every 10 ms, so
 // it sees every second cycle or so. It never counts on a single cycle: it holds each command
 // until a sensor confirms it, and where no sensor exists (the right ejector is single-acting and
-// has no "extended" switch) it counts cycles of the input clock.
+// has no "extended" switch) it counts cycles of the input clock. If it looks too late while the
+// gate closes, the arm turns past "Bf": it then opens the gate fully and closes it again.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,7 +51,8 @@ enum class stage {
 };
 
 const int RIGHT_PUSH_CYCLES = 75;  // the right ejector's full stroke is 64 cycles
-const int ASK_ROUNDS = 40;         // rounds "Dem" is held before it is dropped and tried again
+const int ASK_CYCLES = 40;         // longest hold of "Dem"
+const int GATE_CYCLES = 60;        // the arm closes in 30 cycles
 
 // The wagon's search for the loading place under the belt.
 struct belt_search {
@@ -82,11 +85,13 @@ int main(int argc, char** argv) {
   IOsharemem_client io(automemlink_ident(argc, argv));
 
   stage s = stage::WAIT_BOX;
-  bool large = false;         // kind of the box let through
-  bool box_on_way = false;    // a box is between the entry and the wagon
-  bool was_at_entry = false;  // "Ent" in the previous round
-  long asked = 0;             // boxes that reached the entry
-  int ask_rounds = 0;
+  bool large = false;       // kind of the box let through
+  bool box_on_way = false;  // a box is between the entry and the wagon
+  bool asking = false;      // "Dem" held
+  int ask_start = 0;        // input clock when it was raised
+  long asked = 0;           // boxes asked for
+  int close_start = 0;      // input clock when the gate began to close
+  bool reopening = false;   // the gate overshot or jammed: open it fully, then close again
   belt_search search;
   int push_start = 0;  // input clock when the right ejector started
 
@@ -97,17 +102,19 @@ int main(int argc, char** argv) {
     c.Tap = 1;
     const int at_entry = io.input_is_set("Ent");
 
-    // Feeding.
-    if (at_entry == 1 && !was_at_entry) {
-      ++asked;
+    // Feeding: a box is asked for as soon as none is on its way. "Dem" is held until the box is
+    // seen (at the entry, or already at the gate if this program was slow to look) or for at
+    // most ASK_CYCLES; the entry is free then, so the line surely feeds it.
+    const int clock = io.inputs_clock();
+    if (!box_on_way && (wanted == 0 || asked < wanted)) {
       box_on_way = true;
-      ask_rounds = 0;
+      asking = true;
+      ++asked;
+      ask_start = clock;
     }
-    was_at_entry = at_entry == 1;
-    if (!box_on_way && at_entry == 0 && (wanted == 0 || asked < wanted)) {
-      // Held for a while, then dropped for as long, so a request lost by the line is renewed.
-      c.Dem = (ask_rounds++ % (2 * ASK_ROUNDS)) < ASK_ROUNDS ? 1 : 0;
-    }
+    if (asking && (at_entry == 1 || io.input_is_set("Fin") == 1 || clock - ask_start > ASK_CYCLES))
+      asking = false;
+    c.Dem = asking ? 1 : 0;
 
     // Sorting.
     switch (s) {
@@ -163,8 +170,23 @@ int main(int argc, char** argv) {
         if (search.seek(io, c)) s = stage::WAIT_BOX;
         break;
     }
-    // The gate is closed except while a box is let through.
-    if (s != stage::OPEN_GATE && s != stage::WAIT_LOAD) c.BrF = io.input_is_set("Bf") == 1 ? 0 : 1;
+    // The gate is closed except while a box is let through. The arm turns on as long as "BrF" is
+    // held: if "Bf" has not come within GATE_CYCLES (this program looked too late and the arm
+    // went past, or a box was under it), the gate is opened fully and closed again.
+    const bool letting_through = s == stage::OPEN_GATE || s == stage::WAIT_LOAD;
+    if (letting_through || io.input_is_set("Bf") == 1) {
+      close_start = clock;
+      reopening = false;
+    } else if (reopening) {
+      c.BrO = 1;
+      if (io.input_is_set("Bo") == 1) {
+        reopening = false;
+        close_start = clock;
+      }
+    } else {
+      c.BrF = 1;
+      if (clock - close_start > GATE_CYCLES) reopening = true;
+    }
 
     io.setreset_output("Dem", c.Dem);
     io.setreset_output("Tap", c.Tap);

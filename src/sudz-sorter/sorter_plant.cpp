@@ -107,7 +107,10 @@ void sorter_plant::compute_inputs(int in[sorter_input_count]) {
 }
 
 void sorter_plant::feed() {
-  if (static_cast<int>(boxes_.size()) >= max_boxes) return;
+  // Counted before registering, so the manager's limit is never reached.
+  if (static_cast<int>(boxes_.size()) >= max_boxes ||
+      manager_.part_count() >= movepart_manager::max_parts)
+    return;
   const box_kind kind = sequence_.next();
   const bool large = kind == box_kind::large;
   const int w = large ? large_w : small_w, h = large ? large_h : small_h;

@@ -50,6 +50,10 @@ TEST(Sorter, StartedLikeTheWashingMachine) {
   EXPECT_NE(help.stdout_text().find("outputs: Dem Tap BrF BrO WaG WaD EgA EgR EdA"),
             std::string::npos);
 
+  sim_process bad_seed = sim_process::raw({"--seed", "x", "./ctrl"}, sorter());
+  EXPECT_EQ(exit_code(bad_seed.wait_exit()), 1);
+  EXPECT_EQ(bad_seed.stderr_text(), "sudz-sorter: --seed takes a decimal number\n");
+
   // A signal ends the run as for the washing machine: the controller is told.
   sim_process sim = sim_process::plant(sorter(), {});
   ASSERT_FALSE(window_named(title).empty());
@@ -85,7 +89,11 @@ TEST(Sorter, TheSortingProgrammeDeliversEachBoxToItsBin) {
         previous_ch = ch;
         return lines_of(sim.stdout_text()).size() >= 4u || !sim.running();
       },
-      240));
+      240))
+      << "clock " << sim.inputs_clock() << ", inputs Ent..Ch: " << sim.input(ENT) << sim.input(FIN)
+      << sim.input(GD) << sim.input(BO) << sim.input(BF) << sim.input(WG) << sim.input(WC)
+      << sim.input(WD) << sim.input(CH) << ", delivered:\n"
+      << sim.stdout_text();
   EXPECT_EQ(left, 2);
   EXPECT_EQ(right, 2);
   const std::vector<std::string> expected = {
