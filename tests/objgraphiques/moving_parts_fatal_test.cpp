@@ -1,18 +1,19 @@
 // The moving-part library's three broken limits end the process with status 1 and a message.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "objgraphiques/movepart.h"
 
 namespace {
 
 TEST(MovingPartsFatal, AHundredPiecesFitTheHundredAndFirstEndsTheProcess) {
   movepart_manager m;
-  static movepart pieces[100];
+  std::vector<movepart> pieces(100);  // destroyed before the manager they unregister from
   for (movepart& p : pieces) p.define(m, nullptr, 0);
   EXPECT_EQ(m.part_count(), 100);
   movepart extra;
   EXPECT_EXIT(extra.define(m, nullptr, 0), ::testing::ExitedWithCode(1), "^too many part !\n$");
-  for (movepart& p : pieces) m.suppart(&p);
 }
 
 TEST(MovingPartsFatal, CollisionOfAnUnregisteredPiece) {
