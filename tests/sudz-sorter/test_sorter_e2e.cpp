@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "e2e/e2e_support.h"
+#include "sudz-sorter/sorter_plant.h"
 
 using namespace e2e;
 
@@ -69,9 +70,26 @@ TEST(Sorter, StartedLikeTheWashingMachine) {
   EXPECT_EQ(sim.inputs_clock(), -1);
 }
 
+TEST(Sorter, TheSeedChoosesTheKindsAndIsNotPassedOn) {
+  // A seed whose first box is small, unlike the fixed sequence's.
+  int seed = 1;
+  while (box_sequence(static_cast<std::uint32_t>(seed)).next() != box_kind::small) ++seed;
+  sim_process sim = sim_process::plant(sorter(), {"--seed", std::to_string(seed)},
+                                       "at input clock 1 set output Dem to 1\n"
+                                       "at input clock 1 set output Tap to 1\n"
+                                       "at input clock 1 set output BrF to 1\n"
+                                       "when input Bf is 1 set output BrF to 0\n");
+  // The controller's own options came through without the seed, or it would have stopped.
+  ASSERT_TRUE(sim.wait_snapshot([](const snapshot& s) { return s.in.at("Fin") == 1; }, 120));
+  const std::vector<snapshot> log = sim.log();
+  for (const snapshot& s : log) {
+    if (s.in.at("Fin") == 1) EXPECT_EQ(s.in.at("Gd"), 0) << "clock " << s.clock;
+  }
+}
+
 TEST(Sorter, TheSortingProgrammeDeliversEachBoxToItsBin) {
   sim_process sim =
-      sim_process::raw({build_dir() + "/examples/sorting_programme", "--boxes", "4"}, sorter());
+      sim_process::raw({build_dir() + "/examples/sorting_programme", "--boxes", "5"}, sorter());
   const std::string w = window_named(title);
   ASSERT_FALSE(w.empty());
   ASSERT_GT(sim.segment_of_simulator(), 0);
@@ -87,34 +105,36 @@ TEST(Sorter, TheSortingProgrammeDeliversEachBoxToItsBin) {
           if (sim.input(WD) == 1) ++right;
         }
         previous_ch = ch;
-        return lines_of(sim.stdout_text()).size() >= 4u || !sim.running();
+        return lines_of(sim.stdout_text()).size() >= 5u || !sim.running();
       },
       240))
       << "clock " << sim.inputs_clock() << ", inputs Ent..Ch: " << sim.input(ENT) << sim.input(FIN)
       << sim.input(GD) << sim.input(BO) << sim.input(BF) << sim.input(WG) << sim.input(WC)
       << sim.input(WD) << sim.input(CH) << ", delivered:\n"
       << sim.stdout_text();
-  EXPECT_EQ(left, 2);
+  EXPECT_EQ(left, 3);
   EXPECT_EQ(right, 2);
+  // The fixed sequence sends the wagon from each bin to each bin once.
   const std::vector<std::string> expected = {
       "caisse 1 grande -> bac gauche", "caisse 2 petite -> bac droit",
-      "caisse 3 petite -> bac droit", "caisse 4 grande -> bac gauche"};
+      "caisse 3 petite -> bac droit", "caisse 4 grande -> bac gauche",
+      "caisse 5 grande -> bac gauche"};
   EXPECT_EQ(lines_of(sim.stdout_text()), expected);
 
-  // No fifth box: 300 more cycles with the entry empty and nothing on the wagon.
+  // No sixth box: 300 more cycles with the entry empty and nothing on the wagon.
   const int now = sim.inputs_clock();
   ASSERT_TRUE(wait_until([&] { return sim.inputs_clock() >= now + 300; }));
   EXPECT_EQ(sim.input(ENT), 0);
   EXPECT_EQ(sim.input(CH), 0);
-  EXPECT_EQ(lines_of(sim.stdout_text()).size(), 4u);
+  EXPECT_EQ(lines_of(sim.stdout_text()).size(), 5u);
 
   // Closed from the window manager: status 0, the controller told, the counters written.
   shell(build_dir() + "/tests/e2e/wm_close " + w);
   EXPECT_EQ(exit_code(sim.wait_exit()), 0);
   EXPECT_EQ(sim.inputs_clock(), -1);
   const std::vector<std::string> out = lines_of(sim.stdout_text());
-  ASSERT_EQ(out.size(), 5u);
-  EXPECT_EQ(out.back(), "bac gauche: 2 grandes, 0 petites; bac droit: 0 grandes, 2 petites");
+  ASSERT_EQ(out.size(), 6u);
+  EXPECT_EQ(out.back(), "bac gauche: 3 grandes, 0 petites; bac droit: 0 grandes, 2 petites");
   EXPECT_EQ(sim.stderr_text().find("IOshare"), std::string::npos);
 }
 
