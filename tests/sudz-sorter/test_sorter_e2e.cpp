@@ -83,7 +83,9 @@ TEST(Sorter, TheSeedChoosesTheKindsAndIsNotPassedOn) {
   ASSERT_TRUE(sim.wait_snapshot([](const snapshot& s) { return s.in.at("Fin") == 1; }, 120));
   const std::vector<snapshot> log = sim.log();
   for (const snapshot& s : log) {
-    if (s.in.at("Fin") == 1) EXPECT_EQ(s.in.at("Gd"), 0) << "clock " << s.clock;
+    if (s.in.at("Fin") == 1) {
+      EXPECT_EQ(s.in.at("Gd"), 0) << "clock " << s.clock;
+    }
   }
 }
 
