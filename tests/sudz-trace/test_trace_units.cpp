@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "sudz-trace/poll_schedule.h"
 #include "sudz-trace/trace_overrides.h"
 #include "sudz-trace/trace_record.h"
 #include "sudz-trace/trace_rules.h"
@@ -176,6 +177,42 @@ TEST(TraceRules, AlarmFromTheOutputsAndTheEnd) {
       EXPECT_EQ(a->name, c.alarm);
     }
   }
+}
+
+// The sorting line's rules bind to its signals.
+TEST(TraceRules, SortingLineRulesFile) {
+  const std::string text =
+      testsupport::read_file(std::string(SUDZ_SOURCE) + "/src/sudz-grade/sudz-sorter.rules");
+  trace_rules r;
+  std::string error;
+  ASSERT_TRUE(r.parse(text, &error)) << error;
+  EXPECT_TRUE(r.bind({"Ent", "Fin", "Gd", "Bo", "Bf", "Wg", "Wd", "Wc", "Ch", "Egr", "Egs", "Edr"},
+                     {"Dem", "Tap", "BrF", "BrO", "WaG", "WaD", "EgA", "EgR", "EdA"}, &error))
+      << error;
+  EXPECT_FALSE(r.bind(kInputs, kOutputs, &error));  // not the washing machine's
+}
+
+// Looks: fast only from a little before the next cycle is due until it
+// comes, slow otherwise, and slow again when it does not come.
+TEST(PollSchedule, LooksOftenOnlyWhenACycleIsDue) {
+  poll_schedule s(0.0009, 0.00015);
+  EXPECT_DOUBLE_EQ(s.next(1.0), 1.00015);                       // no pace known yet
+  for (int k = 0; k <= 10; ++k) s.cycle_seen(1.0 + 0.005 * k);  // last at 1.050
+  EXPECT_NEAR(s.interval(), 0.005, 1e-9);
+  const struct {
+    double now, next;
+  } cases[] = {
+      {1.0500, 1.0509},   // just after a cycle: the slow pace
+      {1.0536, 1.0545},   // approaching: up to the start of the fast window
+      {1.0545, 1.0547},   // the start of the fast window
+      {1.0548, 1.05495},  // in it
+      {1.0552, 1.05535},  // due and not yet come
+      {1.0560, 1.05615},  // still within two slow pauses of it
+      {1.0700, 1.0709},   // a pause (a dialog open): slow again
+  };
+  for (const auto& c : cases) EXPECT_NEAR(s.next(c.now), c.next, 1e-9) << c.now;
+  s.cycle_seen(2.0);  // after a long pause: the pace is kept
+  EXPECT_NEAR(s.interval(), 0.005, 1e-9);
 }
 
 TEST(TraceOverrides, OptionsAcceptedAndRefused) {
