@@ -43,7 +43,7 @@ const char* const usage_text =
     "  --stop-after S      end the run after S seconds (SIGTERM to the simulator)\n"
     "  --stop-idle S       end the run once every output has been 0 for S seconds\n"
     "  --poll-us N         longest pause between two looks, in microseconds\n"
-    "                      (default 900)\n"
+    "                      (default 750)\n"
     "  --help              this text\n";
 
 [[noreturn]] void bad(const std::string& why) {

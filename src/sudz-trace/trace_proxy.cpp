@@ -182,6 +182,8 @@ int run_proxy(const proxy_config& config, trace_record* record) {
   double next_watch = 0;
   double last_cycle_time = 0;
   poll_schedule schedule(config.poll_us * 1e-6, 150e-6);
+  // Wake within 10 us of the time asked rather than the usual 50.
+  prctl(PR_SET_TIMERSLACK, 10000UL);
 
   for (;;) {
     const double t = now();

@@ -34,7 +34,7 @@ struct proxy_config {
   std::string rules_text = washing_machine_rules;
   double stop_after = -1;  // seconds; < 0 never
   double stop_idle = -1;   // seconds with every output at 0; < 0 never
-  long poll_us = 900;      // longest pause between two looks
+  long poll_us = 750;      // longest pause between two looks
 };
 
 // Runs the whole proxy and fills record. Returns 0, or the signal that
