@@ -75,6 +75,27 @@ TEST(SudzGrade, RefusesBadCommandLines) {
   EXPECT_TRUE(testsupport::run_program({grade(), "--help"}, 20000).exited_with(0));
 }
 
+// The sorting line, with its own rules and goal.
+TEST(SudzGrade, SortingLine) {
+  testsupport::temp_dir dir;
+  int status = -1;
+  const std::string table =
+      shell("timeout -s KILL 200 " + grade() + " --plant sudz-sorter --minutes 0.25 --out " +
+                dir.file("out") + " '" + build_dir() + "/examples/sorting_programme --boxes 1' " +
+                "2>/dev/null",
+            &status);
+  EXPECT_EQ(status, 0) << table;
+  EXPECT_NE(table.find("| controller | goal |"), std::string::npos) << table;
+  const size_t row = table.find("| sorting_programme | yes, ");
+  ASSERT_NE(row, std::string::npos) << table;
+  const std::vector<std::string> r = cells(table.substr(row, table.find('\n', row) - row));
+  ASSERT_EQ(r.size(), 8u);
+  EXPECT_EQ(r[2], "none");
+  EXPECT_EQ(r[3], "none");
+  EXPECT_NE(r[4].find("controller exited with status 0"), std::string::npos) << r[4];
+  for (int k = 5; k < 8; ++k) EXPECT_TRUE(exists(r[k])) << r[k];
+}
+
 TEST(SudzGrade, ThreeControllersGradedLeavingNothing) {
   testsupport::temp_dir dir;
   const std::string hang = dir.file("hang");
