@@ -265,6 +265,45 @@ TEST(SudzTrace, HeaterWithTheTankEmptyFoundAtItsCycle) {
   EXPECT_LE(found, answered + 5);
 }
 
+// What the controller sees under a flip and a freeze, and the overrides in
+// the trace.
+TEST(SudzTrace, FlipAndFreezeAsTheControllerSeesThem) {
+  run_files f;
+  sim_process sim = start(f, {"--flip", "Tr@0", "--freeze", "3+1"}, f.test_controller(""));
+  ASSERT_TRUE(wait_until([&] { return sim.segment_of_simulator() > 0; }));
+  // Wait until the controller's clock has moved on after the freeze.
+  ASSERT_TRUE(wait_until([&] {
+    const std::vector<std::string> l = read_lines(f.log);
+    for (size_t k = 1; k < l.size(); ++k) {
+      if (std::atol(l[k].c_str() + 6) - std::atol(l[k - 1].c_str() + 6) > 20) return true;
+    }
+    return false;
+  }));
+  kill(sim.pid(), SIGTERM);
+  sim.wait_exit();
+  f.wait_summary();
+  EXPECT_EQ(sim.input(3), 1);  // the door is closed...
+  for (const std::string& l : read_lines(f.log)) {
+    if (l.rfind("clock=", 0) == 0) {
+      EXPECT_NE(l.find(" Tr=0 "), std::string::npos) << l;  // ...not for it
+    }
+  }
+  // The freeze: no new inputs for a second, so a jump in the clock it saw.
+  const std::vector<std::string> l = read_lines(f.log);
+  long longest = 0;
+  for (size_t k = 1; k < l.size(); ++k) {
+    if (l[k].rfind("clock=", 0) != 0) continue;
+    longest = std::max(longest, std::atol(l[k].c_str() + 6) - std::atol(l[k - 1].c_str() + 6));
+  }
+  EXPECT_GT(longest, 20);
+  EXPECT_GT(f.change_cycle("override", "freeze 3+1", 1), 0);
+  EXPECT_GT(f.change_cycle("override", "freeze 3+1", 0),
+            f.change_cycle("override", "freeze 3+1", 1));
+  EXPECT_GT(f.change_cycle("override", "flip Tr@0", 1), 0);
+  EXPECT_GT(f.change_cycle("input", "Tr", 1), 0);  // the plant's door closed
+  EXPECT_EQ(f.change_cycle("seen", "Tr", 1), -1);  // never so for the controller
+}
+
 // Rules from a file replace the built-in ones; a rule naming a signal the
 // area does not have stops the proxy before it launches anything.
 TEST(SudzTrace, RulesFromAFile) {
