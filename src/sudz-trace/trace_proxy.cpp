@@ -135,9 +135,12 @@ int run_proxy(const proxy_config& config, trace_record* record) {
   input_view view(config.overrides);
   if (!view.bind(in_names, rules.timers(), &error)) fatal(error);
 
-  // Downstream: the same names, and the simulator's end guard on it.
-  IOsharemem_server down(std::list<std::string>(in_names.begin(), in_names.end()),
-                         std::list<std::string>(out_names.begin(), out_names.end()));
+  // Downstream: the same names, and the simulator's end guard on it. The
+  // server lives until the process ends: the guard's exit hook and the
+  // signal handlers use it after this function has returned.
+  IOsharemem_server& down =
+      *new IOsharemem_server(std::list<std::string>(in_names.begin(), in_names.end()),
+                             std::list<std::string>(out_names.begin(), out_names.end()));
   install_end_guard(&down);
   downstream_for_signals = &down;
   for (int sig : {SIGTERM, SIGINT, SIGHUP}) {

@@ -148,6 +148,14 @@ std::vector<transition> vcd_transitions(const std::string& path) {
   return out;
 }
 
+// Nothing the sanitizers found in the proxy (its standard error is the
+// simulator's).
+void expect_clean(const sim_process& sim) {
+  const std::string err = sim.stderr_text();
+  EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
+  EXPECT_EQ(err.find("runtime error"), std::string::npos) << err;
+}
+
 int exit_code(int status) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1000 - status;
 }
@@ -195,6 +203,7 @@ TEST(SudzTrace, BundledProgrammeToSpinWithFastTimers) {
   const std::string png = f.dir.file("t.png");
   EXPECT_EQ(std::system(("rsvg-convert '" + f.svg + "' -o '" + png + "' 2>/dev/null").c_str()), 0);
   EXPECT_GT(read_file(png).size(), 1000u);
+  expect_clean(sim);
 }
 
 TEST(SudzTrace, MinimalControllerWithLevelStuckOverflows) {
@@ -223,6 +232,7 @@ TEST(SudzTrace, MinimalControllerWithLevelStuckOverflows) {
       f.report_has("alarm: the run ended by the overflow alarm, cycle " + kv["alarm_cycle"]));
   EXPECT_EQ(kv["finding.inlet-at-level"], "1");  // the real level was reached
   EXPECT_EQ(kv["end"], "simulator ended");
+  expect_clean(sim);
 }
 
 TEST(SudzTrace, HeaterWithTheTankEmptyFoundAtItsCycle) {
@@ -263,6 +273,7 @@ TEST(SudzTrace, HeaterWithTheTankEmptyFoundAtItsCycle) {
   ASSERT_GE(answered, 100);
   EXPECT_GE(found, answered + 1);
   EXPECT_LE(found, answered + 5);
+  expect_clean(sim);
 }
 
 // What the controller sees under a flip and a freeze, and the overrides in
@@ -302,6 +313,7 @@ TEST(SudzTrace, FlipAndFreezeAsTheControllerSeesThem) {
   EXPECT_GT(f.change_cycle("override", "flip Tr@0", 1), 0);
   EXPECT_GT(f.change_cycle("input", "Tr", 1), 0);  // the plant's door closed
   EXPECT_EQ(f.change_cycle("seen", "Tr", 1), -1);  // never so for the controller
+  expect_clean(sim);
 }
 
 // Rules from a file replace the built-in ones; a rule naming a signal the
@@ -392,6 +404,7 @@ TEST(SudzTrace, EveryEndEndsTheControllerAndLeavesNoArea) {
     // The test itself still holds the simulator's area; the proxy's is gone.
     shmid_ds ds;
     EXPECT_NE(shmctl(down_ident, IPC_STAT, &ds), 0);
+    expect_clean(sim);
   }
 }
 
