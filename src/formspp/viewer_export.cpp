@@ -34,6 +34,32 @@ void blanks(std::string& buf, int n) {
   buf.append(n, ' ');
 }
 
+// "x y", the coordinate pair both formats write.
+void append_point(std::string& buf, long x, long y) {
+  append_int(buf, x);
+  buf += ' ';
+  append_int(buf, y);
+}
+
+// A stroked line from (x1, y1) to (x2, y2) in PostScript.
+void postscript_segment(std::string& buf, long x1, long y1, long x2, long y2) {
+  buf += "newpath ";
+  append_point(buf, x1, y1);
+  buf += " moveto ";
+  append_point(buf, x2, y2);
+  buf += " lineto stroke \n";
+}
+
+// The same line in a PDF content stream, its two points indented by `indent`.
+void pdf_segment(std::string& buf, int indent, long x1, long y1, long x2, long y2) {
+  blanks(buf, indent);
+  append_point(buf, x1, y1);
+  buf += " m\n";
+  blanks(buf, indent);
+  append_point(buf, x2, y2);
+  buf += " l\n       S\n";
+}
+
 void write(std::ostream& out, const std::string& text) {
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
@@ -84,26 +110,9 @@ void OFD_afficheur_filtre_impression::vertical_rules(std::string& buf, format f,
   for (int k = 0; k < kMaxColumns; ++k) {
     if (trait[k]) {
       if (f == kPostScript) {
-        buf += "newpath ";
-        append_int(buf, x);
-        buf += ' ';
-        append_int(buf, bottom);
-        buf += " moveto ";
-        append_int(buf, x);
-        buf += ' ';
-        append_int(buf, upper);
-        buf += " lineto stroke \n";
+        postscript_segment(buf, x, bottom, x, upper);
       } else {
-        blanks(buf, indent);
-        append_int(buf, x);
-        buf += ' ';
-        append_int(buf, bottom);
-        buf += " m\n";
-        blanks(buf, indent);
-        append_int(buf, x);
-        buf += ' ';
-        append_int(buf, upper);
-        buf += " l\n       S\n";
+        pdf_segment(buf, indent, x, bottom, x, upper);
       }
     }
     x += kCharStep * largeur[k];
@@ -126,17 +135,13 @@ void OFD_afficheur_filtre_impression::field(std::string& buf, int column, const 
   for (int k = 0; k < column; ++k) x += kCharStep * largeur[k];
   const int y = top(f) - kRowStep * ligne_courante;
   if (f == kPostScript) {
-    append_int(buf, x);
-    buf += ' ';
-    append_int(buf, y);
+    append_point(buf, x, y);
     buf += " moveto (";
     buf += text;
     buf += ") show\n";
   } else {
     buf += "   BT\n     /F1 7 Tf\n     ";
-    append_int(buf, x);
-    buf += ' ';
-    append_int(buf, y);
+    append_point(buf, x, y);
     buf += " Td\n(";
     buf += text;
     buf += ") Tj\n   ET\n";
@@ -160,25 +165,9 @@ void OFD_afficheur_filtre_impression::one_line(std::string& buf, const std::stri
       int end = marge;
       for (int k = 0; k < kMaxColumns; ++k) end += kCharStep * largeur[k];
       if (f == kPostScript) {
-        buf += "newpath ";
-        append_int(buf, marge);
-        buf += ' ';
-        append_int(buf, y);
-        buf += " moveto ";
-        append_int(buf, end);
-        buf += ' ';
-        append_int(buf, y);
-        buf += " lineto stroke \n";
+        postscript_segment(buf, marge, y, end, y);
       } else {
-        buf += "    ";
-        append_int(buf, marge);
-        buf += ' ';
-        append_int(buf, y);
-        buf += " m\n    ";
-        append_int(buf, end);
-        buf += ' ';
-        append_int(buf, y);
-        buf += " l\n       S\n";
+        pdf_segment(buf, 4, marge, y, end, y);
       }
       ++ligne_courante;
       return;
