@@ -1,0 +1,37 @@
+# sudz_installed_library(<name> COMPONENT <component> SOURCES <file>... HEADERS <file>...
+#                        [LINK <library>...] [LINK_SHARED <library>...])
+# Builds <name>, a static library for the tree, and <name>_shared, a shared one whose file
+# is lib<name>.so, from the same sources; LINK goes to the static one, LINK_SHARED to the
+# shared one. Installs both, the headers in include/<name>, and lib<name>'s pkg-config file
+# made from <name>.pc.in in the calling folder. The .pc file finds the prefix from its own
+# place (@PC_TO_PREFIX@), so it stays right when the prefix is chosen at install time
+# (cmake --install --prefix). Variables of the caller are seen by the .pc.in as well.
+function(sudz_installed_library name)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "COMPONENT" "SOURCES;HEADERS;LINK;LINK_SHARED")
+
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC $<BUILD_INTERFACE:${SUDZ_SRC}>)
+  if(ARG_LINK)
+    target_link_libraries(${name} PUBLIC ${ARG_LINK})
+  endif()
+
+  add_library(${name}_shared SHARED ${ARG_SOURCES})
+  target_include_directories(${name}_shared PUBLIC $<BUILD_INTERFACE:${SUDZ_SRC}>)
+  if(ARG_LINK_SHARED)
+    target_link_libraries(${name}_shared PUBLIC ${ARG_LINK_SHARED})
+  endif()
+  set_target_properties(${name}_shared PROPERTIES OUTPUT_NAME ${name}
+                        VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+
+  install(TARGETS ${name} ${name}_shared
+          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${ARG_COMPONENT}
+          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${ARG_COMPONENT})
+  install(FILES ${ARG_HEADERS}
+          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${name} COMPONENT ${ARG_COMPONENT})
+
+  set(pc_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  file(RELATIVE_PATH PC_TO_PREFIX /root/${pc_dir} /root)
+  configure_file(${name}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${name}.pc @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${name}.pc
+          DESTINATION ${pc_dir} COMPONENT ${ARG_COMPONENT})
+endfunction()
