@@ -11,35 +11,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "support/child_process.h"
+#include "rate_measure.h"
 
 namespace {
-
-using clock_type = std::chrono::steady_clock;
-
-double cpu_seconds(pid_t pid) {
-  std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat;
-  std::getline(f, stat);
-  std::istringstream in(stat.substr(stat.rfind(')') + 2));
-  std::string field;
-  unsigned long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && in >> field; ++i) {
-    if (i == 14) utime = std::stoul(field);
-    if (i == 15) stime = std::stoul(field);
-  }
-  return static_cast<double>(utime + stime) / sysconf(_SC_CLK_TCK);
-}
 
 // The process started with "-automemlink" and id among its arguments, or 0.
 pid_t controller_of(int id) {
@@ -75,15 +54,7 @@ int main(int argc, char** argv) {
     execl(argv[1], argv[1], argv[2], static_cast<char*>(nullptr));
     _exit(127);
   }
-  int id = -1;
-  for (int i = 0; i < 500 && id < 0; ++i) {
-    std::vector<int> ids = testsupport::segments_created_by({pid});
-    if (!ids.empty()) {
-      id = ids.front();
-    } else {
-      usleep(10000);
-    }
-  }
+  const int id = benchsupport::segment_of(pid, 500);
   if (id < 0) {
     std::fprintf(stderr, "sim_rate: the simulator made no exchange area\n");
     kill(pid, SIGKILL);
@@ -94,41 +65,23 @@ int main(int argc, char** argv) {
   const pid_t controller = controller_of(id);
 
   // The bare loop runs beside the simulator, over the same seconds.
-  std::atomic<bool> stop{false};
-  long bare = 0;
-  std::thread loop([&] {
-    while (!stop) {
-      usleep(5000);
-      ++bare;
-    }
-  });
-  auto t0 = clock_type::now();
-  int c0 = area[0];
-  double cpu0 = cpu_seconds(pid);
-  double ctrl0 = controller > 0 ? cpu_seconds(controller) : 0.0;
-  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-  int c1 = area[0];
-  double cpu1 = cpu_seconds(pid);
-  double ctrl1 = controller > 0 ? cpu_seconds(controller) : 0.0;
-  auto t1 = clock_type::now();
-  stop = true;
-  loop.join();
-  double elapsed = std::chrono::duration<double>(t1 - t0).count();
+  const benchsupport::rate_run run = benchsupport::measure_rate(area, seconds, {pid, controller});
 
   kill(pid, SIGTERM);
   waitpid(pid, nullptr, 0);
   shmdt(const_cast<int*>(area));
 
-  double sim_rate = (c1 - c0) / elapsed;
-  double bare_rate = bare / elapsed;
+  const double elapsed = run.elapsed;
+  double sim_rate = run.cycles / elapsed;
+  double bare_rate = run.bare / elapsed;
   std::printf("simulator cycles per second:      %8.1f\n", sim_rate);
   std::printf("bare usleep(5000) loops per second: %8.1f\n", bare_rate);
   std::printf("ratio:                             %8.3f\n", sim_rate / bare_rate);
   std::printf("simulator processor use:          %7.1f %% of one core\n",
-              100.0 * (cpu1 - cpu0) / elapsed);
+              100.0 * run.cpu[0] / elapsed);
   if (controller > 0) {
     std::printf("controller processor use:         %7.1f %% of one core\n",
-                100.0 * (ctrl1 - ctrl0) / elapsed);
+                100.0 * run.cpu[1] / elapsed);
   }
   return 0;
 }

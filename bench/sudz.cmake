@@ -1,5 +1,5 @@
 # The simulator's cycle rate against a bare usleep loop (run by scripts/run-bench).
 add_executable(sim_rate ${CMAKE_CURRENT_LIST_DIR}/sim_rate.cpp)
 target_link_libraries(sim_rate PRIVATE Threads::Threads)
-# Shares the tests' process helpers (segments listed by their creator).
+# Shares the measuring helpers (rate_measure.h) and through them the tests' process helpers.
 target_include_directories(sim_rate PRIVATE ${CMAKE_SOURCE_DIR}/tests)

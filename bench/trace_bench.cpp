@@ -20,13 +20,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <list>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,26 +31,12 @@
 #include "IOshare/IOsharemem_server.h"
 #include "IOshare/exchange_area.h"
 #include "sudz/startup.h"
-#include "support/child_process.h"
+#include "rate_measure.h"
 
 namespace {
 
+using benchsupport::cpu_seconds;
 using clock_type = std::chrono::steady_clock;
-
-double cpu_seconds(pid_t pid) {
-  std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat;
-  std::getline(f, stat);
-  if (stat.empty()) return 0;
-  std::istringstream in(stat.substr(stat.rfind(')') + 2));
-  std::string field;
-  unsigned long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && in >> field; ++i) {
-    if (i == 14) utime = std::stoul(field);
-    if (i == 15) stime = std::stoul(field);
-  }
-  return static_cast<double>(utime + stime) / sysconf(_SC_CLK_TCK);
-}
 
 // The process that attached an area last, once it is attached `attaches` times.
 pid_t last_attacher(int ident, unsigned attaches) {
@@ -63,15 +46,6 @@ pid_t last_attacher(int ident, unsigned attaches) {
     usleep(10000);
   }
   return 0;
-}
-
-int segment_of(pid_t creator) {
-  for (int i = 0; i < 1000; ++i) {
-    std::vector<int> ids = testsupport::segments_created_by({creator});
-    if (!ids.empty()) return ids.front();
-    usleep(10000);
-  }
-  return -1;
 }
 
 double micros(clock_type::duration d) {
@@ -96,7 +70,7 @@ int latency(const std::string& trace) {
       trace + (poll != nullptr ? std::string(" --poll-us ") + poll : "") + " -- /bin/true ";
   if (std::system(launch_text(command, up.memory_ident()).c_str()) != 0) return 1;
   const pid_t proxy = last_attacher(up.memory_ident(), 3);
-  const int down_id = segment_of(proxy);
+  const int down_id = benchsupport::segment_of(proxy, 1000);
   if (proxy <= 0 || down_id < 0) {
     std::fprintf(stderr, "trace_bench: the proxy did not start\n");
     up.sharing_terminate();
@@ -155,7 +129,7 @@ int real_run(const std::string& sudz, const std::string& trace, const std::strin
     execl(sudz.c_str(), sudz.c_str(), command.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
-  const int up_id = segment_of(sim);
+  const int up_id = benchsupport::segment_of(sim, 1000);
   const pid_t proxy = up_id >= 0 ? last_attacher(up_id, 3) : 0;
   if (proxy <= 0) {
     std::fprintf(stderr, "trace_bench: no proxy in the real run\n");
@@ -165,23 +139,7 @@ int real_run(const std::string& sudz, const std::string& trace, const std::strin
   }
   auto* area = static_cast<const volatile int*>(shmat(up_id, nullptr, SHM_RDONLY));
   while (area[0] < 10) usleep(10000);
-  std::atomic<bool> stop{false};
-  long bare = 0;
-  std::thread loop([&] {
-    while (!stop) {
-      usleep(5000);
-      ++bare;
-    }
-  });
-  const auto t0 = clock_type::now();
-  const int c0 = area[0];
-  const double cpu0 = cpu_seconds(proxy);
-  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-  const int c1 = area[0];
-  const double cpu1 = cpu_seconds(proxy);
-  const double elapsed = std::chrono::duration<double>(clock_type::now() - t0).count();
-  stop = true;
-  loop.join();
+  const benchsupport::rate_run run = benchsupport::measure_rate(area, seconds, {proxy});
   kill(sim, SIGTERM);
   waitpid(sim, nullptr, 0);
   shmdt(const_cast<int*>(area));
@@ -190,12 +148,13 @@ int real_run(const std::string& sudz, const std::string& trace, const std::strin
   usleep(200000);  // written whole
   stat(vcd.c_str(), &st);
 
-  const double rate = (c1 - c0) / elapsed, bare_rate = bare / elapsed;
+  const double elapsed = run.elapsed;
+  const double rate = run.cycles / elapsed, bare_rate = run.bare / elapsed;
   std::printf("simulator with the proxy, cycles per second: %8.1f\n", rate);
   std::printf("bare usleep(5000) loops per second:          %8.1f\n", bare_rate);
   std::printf("ratio:                                       %8.3f\n", rate / bare_rate);
   std::printf("proxy processor use in the run:              %7.2f %% of one core\n",
-              100.0 * (cpu1 - cpu0) / elapsed);
+              100.0 * run.cpu[0] / elapsed);
   std::printf("VCD of the %.0f s run: %ld bytes; scaled to 10 min: %.0f kB\n", seconds,
               static_cast<long>(st.st_size), st.st_size * 600.0 / seconds / 1000.0);
   if (std::getenv("TRACE_KEEP") == nullptr) unlink(vcd.c_str());
