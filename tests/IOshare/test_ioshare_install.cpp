@@ -51,15 +51,8 @@ while link.receive() != -1:
     link.refresh()
 )";
 
-std::string env(const char* name) {
-  const char* v = std::getenv(name);
-  return v != nullptr ? v : "";
-}
-
-// Runs a shell command with its output in log; true when it succeeded.
-bool shell(const std::string& command, const std::string& log) {
-  return std::system((command + " >>'" + log + "' 2>&1").c_str()) == 0;
-}
+using testsupport::env;
+using testsupport::shell;
 
 // Runs the controller started by argv (plus "-automemlink <ident>") against
 // a simulator end until it has answered, then ends the run.

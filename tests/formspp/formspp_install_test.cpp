@@ -47,14 +47,8 @@ int main(int argc, char** argv) {
 }
 )";
 
-std::string env(const char* name) {
-  const char* v = std::getenv(name);
-  return v != nullptr ? v : "";
-}
-
-bool shell(const std::string& command, const std::string& log) {
-  return std::system((command + " >>'" + log + "' 2>&1").c_str()) == 0;
-}
+using testsupport::env;
+using testsupport::shell;
 
 std::string real_path(const std::string& path) {
   char* r = realpath(path.c_str(), nullptr);

@@ -1,6 +1,7 @@
 // Helpers for tests that run real processes: run a function or a program in
-// a child with its standard error captured, wait with a bound, and list the
-// shared-memory segments that given processes created.
+// a child with its standard error captured, wait with a bound, run a shell
+// command into a log, and list the shared-memory segments that given
+// processes created.
 #ifndef TESTS_SUPPORT_CHILD_PROCESS_H
 #define TESTS_SUPPORT_CHILD_PROCESS_H
 
@@ -39,6 +40,12 @@ inline std::vector<std::string> read_lines(const std::string& path) {
 
 inline void write_file(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
+}
+
+// The value of an environment variable, or "" when it is not set.
+inline std::string env(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr ? v : "";
 }
 
 // A fresh directory under TMPDIR (or /tmp), removed with its files at the end.
@@ -144,6 +151,11 @@ inline child_result run_function(const std::function<void()>& body, int timeout_
 inline child_result run_program(const std::vector<std::string>& argv, int timeout_ms = 30000) {
   const std::string err = err_file_name();
   return finish(spawn_program(argv, err), err, timeout_ms);
+}
+
+// Runs a shell command with its output appended to log; true when it succeeded.
+inline bool shell(const std::string& command, const std::string& log) {
+  return std::system((command + " >>'" + log + "' 2>&1").c_str()) == 0;
 }
 
 // Identifiers of the System V segments that still exist and were created by
