@@ -33,15 +33,7 @@ std::string source_dir() {
 }
 
 std::string shell(const std::string& command, int* status) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (p == nullptr) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  int st = pclose(p);
-  if (status) *status = st;
-  return out;
+  return testsupport::output_of(command, status);
 }
 
 bool wait_until(const std::function<bool()>& pred, double seconds) {

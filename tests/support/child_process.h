@@ -1,7 +1,7 @@
 // Helpers for tests that run real processes: run a function or a program in
 // a child with its standard error captured, wait with a bound, run a shell
-// command into a log, and list the shared-memory segments that given
-// processes created.
+// command for its output or into a log, and list the shared-memory segments
+// that given processes created.
 #ifndef TESTS_SUPPORT_CHILD_PROCESS_H
 #define TESTS_SUPPORT_CHILD_PROCESS_H
 
@@ -151,6 +151,20 @@ inline child_result run_function(const std::function<void()>& body, int timeout_
 inline child_result run_program(const std::vector<std::string>& argv, int timeout_ms = 30000) {
   const std::string err = err_file_name();
   return finish(spawn_program(argv, err), err, timeout_ms);
+}
+
+// The standard output of a shell command; *status, when given, gets its
+// wait status.
+inline std::string output_of(const std::string& command, int* status = nullptr) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (p == nullptr) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  const int st = pclose(p);
+  if (status != nullptr) *status = st;
+  return out;
 }
 
 // Runs a shell command with its output appended to log; true when it succeeded.

@@ -12,18 +12,6 @@
 
 namespace viewertest {
 
-inline std::string run(const std::string& command, int* status = nullptr) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (p == nullptr) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  const int st = pclose(p);
-  if (status != nullptr) *status = st;
-  return out;
-}
-
 // Checks what a reader relies on: startxref points at "xref", one subsection from object 0
 // whose in-use entries point at "<k> 0 obj" and whose free entries form a list from 0 back to
 // 0, /Size equal to the entry count, every stream's /Length up to its end of line before
@@ -75,17 +63,17 @@ inline void check_pdf_file(const std::string& path) {
     EXPECT_EQ(pdf.compare(data + length, after.size(), after), 0) << "stream at " << data;
   }
   int status = 0;
-  const std::string qpdf = run("qpdf --check '" + path + "' 2>&1", &status);
+  const std::string qpdf = testsupport::output_of("qpdf --check '" + path + "' 2>&1", &status);
   EXPECT_EQ(status, 0) << qpdf;
   EXPECT_EQ(qpdf.find("WARNING"), std::string::npos) << qpdf;
 }
 
 inline std::string pdf_text(const std::string& path) {
-  return run("pdftotext -layout '" + path + "' - 2>&1");
+  return testsupport::output_of("pdftotext -layout '" + path + "' - 2>&1");
 }
 
 inline int pdf_pages(const std::string& path) {
-  const std::string info = run("pdfinfo '" + path + "' 2>/dev/null");
+  const std::string info = testsupport::output_of("pdfinfo '" + path + "' 2>/dev/null");
   const size_t p = info.find("Pages:");
   return p == std::string::npos ? -1 : std::atoi(info.c_str() + p + 6);
 }
@@ -93,11 +81,12 @@ inline int pdf_pages(const std::string& path) {
 // Pages that Ghostscript draws from a PostScript file (-1 when it fails).
 inline int postscript_pages(const std::string& path, const std::string& dir) {
   int status = 0;
-  run("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pnggray -r10 -sOutputFile='" + dir +
-          "/gs-%03d.png' '" + path + "' >/dev/null 2>&1",
-      &status);
+  testsupport::output_of("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pnggray -r10 -sOutputFile='" +
+                             dir + "/gs-%03d.png' '" + path + "' >/dev/null 2>&1",
+                         &status);
   if (status != 0) return -1;
-  const std::string n = run("ls '" + dir + "' | grep -c '^gs-'; rm -f '" + dir + "'/gs-*.png");
+  const std::string n =
+      testsupport::output_of("ls '" + dir + "' | grep -c '^gs-'; rm -f '" + dir + "'/gs-*.png");
   return std::atoi(n.c_str());
 }
 

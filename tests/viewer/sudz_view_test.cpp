@@ -31,7 +31,7 @@ struct result {
 // Runs sudz-view in dir without a display.
 result view(const std::string& dir, const std::string& args) {
   int status = 0;
-  const std::string out = viewertest::run(
+  const std::string out = testsupport::output_of(
       "cd '" + dir + "' && env -u DISPLAY timeout 60 '" + program() + "' " + args + " 2>&1",
       &status);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
@@ -59,7 +59,7 @@ TEST(SudzView, CommandLine) {
     EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.out;
     EXPECT_NE(r.out.find(c.says), std::string::npos) << c.args << "\n" << r.out;
   }
-  EXPECT_EQ(viewertest::run("ls -A '" + dir.path() + "'"), "");
+  EXPECT_EQ(testsupport::output_of("ls -A '" + dir.path() + "'"), "");
 }
 
 // The three documents, from a file and from standard input, without a display and without
@@ -74,14 +74,15 @@ TEST(SudzView, WritesTheDocumentsAndNothingElse) {
   EXPECT_EQ(read_file(dir.file("t.ps")), read_file(source("tests/viewer/golden/small.ps")));
   viewertest::check_pdf_file(dir.file("t.pdf"));
   EXPECT_NE(viewertest::pdf_text(dir.file("t.pdf")).find("washer"), std::string::npos);
-  EXPECT_EQ(viewertest::run("ls -A '" + dir.path() + "'"), "t.pdf\nt.ps\nt.txt\n");
+  EXPECT_EQ(testsupport::output_of("ls -A '" + dir.path() + "'"), "t.pdf\nt.ps\nt.txt\n");
 
   r = view(dir.path(), "--ps s.ps - < '" + small + "'");
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(read_file(dir.file("s.ps")), read_file(dir.file("t.ps")));
   // Carriage returns before line feeds are dropped.
-  const std::string crlf = viewertest::run("cd '" + dir.path() + "' && sed 's/$/\\r/' '" + small +
-                                           "' | '" + program() + "' --text crlf.txt - 2>&1");
+  const std::string crlf =
+      testsupport::output_of("cd '" + dir.path() + "' && sed 's/$/\\r/' '" + small + "' | '" +
+                             program() + "' --text crlf.txt - 2>&1");
   EXPECT_EQ(crlf, "");
   EXPECT_EQ(read_file(dir.file("crlf.txt")), read_file(dir.file("t.txt")));
 }
