@@ -5,9 +5,8 @@
 #include <string>
 
 #include <FL/Fl.H>
-#include <FL/Fl_Group.H>
-#include <FL/Fl_Window.H>
 
+#include "dialog_probe.h"
 #include "formspp/fl_show_ms.h"
 
 namespace {
@@ -28,40 +27,12 @@ TEST(FlShowMs, AssemblesFortyTwoPlainCharactersAndANul) {
   }
 }
 
-// Looks for a widget labelled with the About text in the modal window, then closes it.
-struct dialog_probe {
-  bool modal_seen = false;
-  bool text_seen = false;
-  int polls = 0;
-};
-
-bool has_label(Fl_Group* g, const char* text) {
-  for (int i = 0; i < g->children(); ++i) {
-    Fl_Widget* w = g->child(i);
-    if (w->label() && std::strcmp(w->label(), text) == 0) return true;
-    if (w->as_group() && has_label(w->as_group(), text)) return true;
-  }
-  return false;
-}
-
-void probe(void* data) {
-  auto* p = static_cast<dialog_probe*>(data);
-  Fl_Window* modal = Fl::modal();
-  if (!modal || !modal->shown()) {
-    if (++p->polls < 500) Fl::repeat_timeout(0.01, probe, data);
-    return;
-  }
-  p->modal_seen = true;
-  p->text_seen = has_label(modal, expected_text);
-  modal->hide();  // what the acknowledge button does
-}
-
 TEST(FlShowMs, ShowsTheTextVerbatimInAModalDialogAndReturnsWhenClosed) {
-  dialog_probe p;
-  Fl::add_timeout(0.01, probe, &p);
+  dialogtest::dialog_probe p;  // closes the dialog, as its acknowledge button does
+  Fl::add_timeout(0.01, dialogtest::probe, &p);
   EXPECT_EQ(fl_show_ms(), 0);
-  EXPECT_TRUE(p.modal_seen);
-  EXPECT_TRUE(p.text_seen);
+  EXPECT_TRUE(p.seen);
+  EXPECT_TRUE(dialogtest::has(p.labels, expected_text));
   EXPECT_EQ(Fl::modal(), nullptr);
 }
 
