@@ -55,9 +55,9 @@ std::vector<std::string> postscript_body(const std::vector<std::string>& lines) 
 }
 
 // "n*t" is n text lines "row <i>", "C" a "#C 8 " line, "P" a "#P 8 " line, "T" a "#T" line.
-std::vector<std::string> text_of(const std::vector<std::string>& spec) {
+std::vector<std::string> text_of(const std::vector<std::string>& recipe) {
   std::vector<std::string> lines;
-  for (const std::string& s : spec) {
+  for (const std::string& s : recipe) {
     if (s == "C") {
       lines.push_back("#C 8 ");
     } else if (s == "P") {
