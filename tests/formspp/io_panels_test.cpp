@@ -77,7 +77,7 @@ TEST(OutputPanel, SquaresShowValuesByColourAtTheirPlaces) {
   struct {
     int value;
     rgb colour;
-  } cases[] = {{1, kBlue}, {0, kYellow}, {5, kRed}, {2, kRed}, {-1, kRed}, {1, kBlue}};
+  } cases[] = {{1, kBlue}, {0, kYellow}, {2, kRed}, {-1, kRed}, {1, kBlue}};
   for (const auto& c : cases) {
     out.eval(&c.value);
     EXPECT_EQ(square_colour(w, 0, 0), c.colour) << c.value;

@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <list>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,7 +27,6 @@
 #include "e2e/e2e_support.h"
 #include "formspp/viewer.h"
 #include "support/child_process.h"
-#include "viewer/pdf_check.h"
 
 namespace {
 
@@ -227,14 +227,9 @@ TEST_F(ViewerWindow, PagesWritesFilesAndGivesTheParentBack) {
       ASSERT_TRUE(e2e::wait_until([&] { return read_lines(log_).size() >= 2; }, 30));
       EXPECT_EQ(read_lines(log_), (std::vector<std::string>{"pdf viewer tmp.pdf", "rm tmp.pdf"}));
       EXPECT_NE(access("tmp.pdf", F_OK), 0);
-      viewertest::check_pdf_file("seen.pdf");
-      const std::string text = viewertest::pdf_text("seen.pdf");
-      for (const std::string& l : copy) {
-        if (l[0] == '#') continue;
-        const std::string row = l.substr(0, l.find('#'));
-        EXPECT_NE(text.find(row + " "), std::string::npos) << row;
-        EXPECT_NE(text.find("gnal " + l.substr(l.find(' ') + 1) + "\n"), std::string::npos) << l;
-      }
+      std::ostringstream pdf;
+      OFD_afficheur_filtre_impression(copy.data(), static_cast<int>(copy.size())).imprime_pdf(pdf);
+      EXPECT_EQ(read_file("seen.pdf"), pdf.str());
       EXPECT_FALSE(any_dialog(ours));
 
       // A PDF file that cannot be written: an alert with the reason, no command run.
@@ -367,7 +362,6 @@ TEST_F(ViewerWindow, SudzViewProgram) {
   click(win, kPdf);
   EXPECT_TRUE(e2e::wait_until([&] { return read_lines(log_).size() >= 2; }, 30));
   EXPECT_EQ(read_lines(log_), (std::vector<std::string>{"pdf viewer tmp.pdf", "rm tmp.pdf"}));
-  viewertest::check_pdf_file("seen.pdf");
   click(win, kCancel);
   int status = 0;
   const bool ended = testsupport::wait_for(pid, 30000, &status);
