@@ -189,7 +189,6 @@ TEST(CommandLines, HelpUsageAndRefusals) {
   } cases[] = {
       {manual + " --help", 0, "usage: sudz sudz-manual"},
       {manual, 1, "start it from a simulator"},
-      {manual + " -automemlink 0", 1, "ident_mem ==0 !"},
       {panel + " --help", 0, "usage: sudz-panel"},
       {panel, 0, "ERREUR de parametre:\n sudz-panel <controleur>\n\n"},
       {panel + " --inputs a,,b ctrl", 1, "empty name in --inputs"},

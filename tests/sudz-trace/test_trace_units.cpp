@@ -179,19 +179,6 @@ TEST(TraceRules, AlarmFromTheOutputsAndTheEnd) {
   }
 }
 
-// The sorting line's rules bind to its signals.
-TEST(TraceRules, SortingLineRulesFile) {
-  const std::string text =
-      testsupport::read_file(std::string(SUDZ_SOURCE) + "/src/sudz-grade/sudz-sorter.rules");
-  trace_rules r;
-  std::string error;
-  ASSERT_TRUE(r.parse(text, &error)) << error;
-  EXPECT_TRUE(r.bind({"Ent", "Fin", "Gd", "Bo", "Bf", "Wg", "Wd", "Wc", "Ch", "Egr", "Egs", "Edr"},
-                     {"Dem", "Tap", "BrF", "BrO", "WaG", "WaD", "EgA", "EgR", "EdA"}, &error))
-      << error;
-  EXPECT_FALSE(r.bind(kInputs, kOutputs, &error));  // not the washing machine's
-}
-
 // Looks: fast only from a little before the next cycle is due until it
 // comes, slow otherwise, and slow again when it does not come.
 TEST(PollSchedule, LooksOftenOnlyWhenACycleIsDue) {
