@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "formspp/recording_driver.h"
 #include "sudz-sorter/sorter_plant.h"
@@ -76,8 +78,21 @@ TEST_F(SorterPlant, BoxesWaitAtTheClosedGateWithoutOverlapAndTheirKindIsSensed) 
   EXPECT_EQ(input(plant, IN_GD), 1) << "the fixed sequence starts with a large box";
   ASSERT_TRUE(run(plant, closing, 400));
   EXPECT_EQ(plant.boxes_present(), 3);
-  // The queue: each box's right edge at most the next one's left edge, the first at the gate.
-  std::string p = plant.positions();
+  // The queue: each box's right edge at most the left edge of the box ahead of it. Boxes are
+  // the last parts registered, in the order fed; every one starts at the belt's entry.
+  std::vector<double> shift;
+  std::istringstream lines(plant.positions());
+  for (std::string l; std::getline(lines, l) && l.rfind("belt", 0) != 0;)
+    shift.push_back(std::stod(l));
+  ASSERT_GE(shift.size(), 3u);
+  box_sequence kinds;
+  double ahead_left = 1e9;
+  for (size_t i = shift.size() - 3; i < shift.size(); ++i) {
+    const int w = kinds.next() == box_kind::large ? sorter_plant::large_w : sorter_plant::small_w;
+    const double left = sorter_plant::entry_x + shift[i];
+    EXPECT_LE(left + w, ahead_left + 1e-9) << "box " << i << " overlaps the box ahead";
+    ahead_left = left;
+  }
   EXPECT_EQ(input(plant, IN_FIN), 1);
   EXPECT_EQ(input(plant, IN_GD), 1);
   EXPECT_EQ(plant.deliveries().size(), 0u);
