@@ -6,6 +6,9 @@
 # made from <name>.pc.in in the calling folder. The .pc file finds the prefix from its own
 # place (@PC_TO_PREFIX@), so it stays right when the prefix is chosen at install time
 # (cmake --install --prefix). Variables of the caller are seen by the .pc.in as well.
+# What a program needs at run time (the versioned shared library files) goes to <component>,
+# what building against the library needs (headers, static library, the unversioned .so
+# link, the .pc file) to <component>-dev, so that packages can split along that line.
 function(sudz_installed_library name)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "" "COMPONENT" "SOURCES;HEADERS;LINK;LINK_SHARED")
 
@@ -23,15 +26,17 @@ function(sudz_installed_library name)
   set_target_properties(${name}_shared PROPERTIES OUTPUT_NAME ${name}
                         VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
 
+  set(dev ${ARG_COMPONENT}-dev)
   install(TARGETS ${name} ${name}_shared
-          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${ARG_COMPONENT}
-          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${ARG_COMPONENT})
+          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${dev}
+          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${ARG_COMPONENT}
+                  NAMELINK_COMPONENT ${dev})
   install(FILES ${ARG_HEADERS}
-          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${name} COMPONENT ${ARG_COMPONENT})
+          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${name} COMPONENT ${dev})
 
   set(pc_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
   file(RELATIVE_PATH PC_TO_PREFIX /root/${pc_dir} /root)
   configure_file(${name}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${name}.pc @ONLY)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${name}.pc
-          DESTINATION ${pc_dir} COMPONENT ${ARG_COMPONENT})
+          DESTINATION ${pc_dir} COMPONENT ${dev})
 endfunction()
