@@ -96,10 +96,25 @@ CPP
 g++ ctrl.cpp $(pkg-config --cflags --libs IOshare) -o ctrl || fail "the controller does not build"
 
 echo "== a plant through the CMake package"
-plant_src="$source_dir/examples/gate"
-[ -f "$plant_src/CMakeLists.txt" ] || fail "no plant project in $plant_src"
-cmake -S "$plant_src" -B plant -G Ninja >plant.log 2>&1 && cmake --build plant >>plant.log 2>&1 ||
+mkdir plant
+cat >plant/CMakeLists.txt <<'CMAKE'
+cmake_minimum_required(VERSION 3.16)
+project(lamp CXX)
+find_package(sudz CONFIG REQUIRED)
+add_executable(lamp lamp.cpp)
+target_link_libraries(lamp PRIVATE sudz::plantkit sudz::objgraphiques)
+CMAKE
+cat >plant/lamp.cpp <<'CPP'
+#include "objgraphiques/movepart.h"
+#include "plantkit/plant_start.h"
+int main(int argc, char** argv) {
+  const plant_description lamp{"lamp", "lamp: one switch, one lamp\n", {"S"}, {"L"}};
+  return start_plant(lamp, argc, argv) == nullptr ? 0 : 1;
+}
+CPP
+cmake -S plant -B plant/build >plant.log 2>&1 && cmake --build plant/build >>plant.log 2>&1 ||
   { cat plant.log >&2; fail "the plant does not build against the installed package"; }
+[ "$(plant/build/lamp --help)" = "lamp: one switch, one lamp" ] || fail "the plant does not run"
 
 echo "== the Python module"
 /usr/bin/python3 -c 'import sudz; print(sudz.__file__)' >module.txt || fail "import sudz failed"
