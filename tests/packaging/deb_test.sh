@@ -117,8 +117,12 @@ cmake -S plant -B plant/build >plant.log 2>&1 && cmake --build plant/build >>pla
 [ "$(plant/build/lamp --help)" = "lamp: one switch, one lamp" ] || fail "the plant does not run"
 
 echo "== the Python module"
-/usr/bin/python3 -c 'import sudz; print(sudz.__file__)' >module.txt || fail "import sudz failed"
-grep -q '^/usr/lib/python3/dist-packages/sudz/' module.txt || fail "sudz imported from $(cat module.txt)"
+# The module and the library it loads, found from the module's own place, are the installed ones.
+/usr/bin/python3 -c 'import os, sudz; print(sudz.__file__); print(os.path.realpath(sudz._lib._name))' \
+  >module.txt || fail "import sudz failed"
+[ "$(sed -n 1p module.txt)" = /usr/lib/python3/dist-packages/sudz/__init__.py ] &&
+  sed -n 2p module.txt | grep -q '^/usr/lib/.*/libIOshare\.so\.0\.' ||
+  fail "sudz imported from elsewhere: $(cat module.txt)"
 
 echo "== sudz ./ctrl fills the tank"
 # The controller inherits the simulator's output; the simulator is ended once the tank is full.
