@@ -39,10 +39,10 @@ int main(int argc, char** argv) {
   });
   const auto t0 = std::chrono::steady_clock::now();
   std::vector<int> c0;
-  for (auto* c : clocks) c0.push_back(*c);
+  for (auto* c : clocks) c0.push_back(static_cast<int>(*c));
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   std::vector<int> c1;
-  for (auto* c : clocks) c1.push_back(*c);
+  for (auto* c : clocks) c1.push_back(static_cast<int>(*c));
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   stop = true;
   loop.join();
