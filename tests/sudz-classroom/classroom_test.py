@@ -325,6 +325,12 @@ class Classroom(unittest.TestCase):
 
     def test_5_stop(self):
         ports = {self.base + k for k in range(4)} | {self.seat(k)["rfbport"] for k in (1, 2)}
+        # One seat alone, the others untouched.
+        tool("stop", "1", "--state", self.state)
+        self.assertEqual(marked_pids(self.state + "/1"), [])
+        self.assertFalse(os.path.exists(os.path.join(self.state, "seat-1.pass")))
+        self.assertEqual(listeners({self.base + 1}), [])
+        self.assertTrue(marked_pids(self.state + "/2"))
         tool("stop", "--state", self.state)
         self.assertEqual(marked_pids(self.state + "/"), [])
         self.assertEqual(listeners(ports), [])
