@@ -69,6 +69,15 @@ def children(pid):
     return out
 
 
+def descendants(pid):
+    out, todo = [], [pid]
+    while todo:
+        c = children(todo.pop())
+        out += c
+        todo += c
+    return out
+
+
 def segment_of(mark):
     want = ("SUDZ_SEAT=" + mark).encode()
     for n in os.listdir("/proc"):
@@ -96,28 +105,7 @@ driver = None
 profile = None
 try:
     data = json.load(open(os.path.join(state, "classroom.json")))
-    for k in range(1, seats + 1):
-        subprocess.run([tool, "run", str(k), "--state", state, "--", sudz, programme],
-                       check=True, stdout=subprocess.DEVNULL)
-    clocks = {}
-    for k in range(1, seats + 1):
-        end = time.monotonic() + 60
-        shmid = None
-        while shmid is None and time.monotonic() < end:
-            shmid = segment_of("%s/%d" % (state, k))
-            time.sleep(0.1)
-        if shmid is None:
-            sys.exit("classroom_bench: seat %d has no simulator" % k)
-        clocks[k] = shmid
-    # "Demarrer" pressed in every machine, so that every one works and redraws.
-    for k in range(1, seats + 1):
-        env = dict(os.environ, DISPLAY=":%d" % data["seats"][str(k)]["display"])
-        win = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name",
-                              "^machine$"], env=env, capture_output=True, text=True,
-                             timeout=60).stdout.split()[0]
-        subprocess.run(["xdotool", "mousemove", "--window", win, "280", "485", "click", "1"],
-                       env=env, check=True)
-
+    # The browser connects first: on a loaded machine it may take long to start.
     if watched:
         from selenium import webdriver
         from selenium.webdriver.chrome.service import Service
@@ -147,10 +135,34 @@ try:
             out = subprocess.run(["ss", "-Htn", "state", "established"], capture_output=True,
                                  text=True).stdout
             return all(re.search(r"127\.0\.0\.1:%d\s" % p, out) for p in rfb.values())
-        end = time.monotonic() + 60
+        end = time.monotonic() + 120
         while not connected() and time.monotonic() < end:
             time.sleep(0.2)
+        if not connected():
+            sys.exit("classroom_bench: the browser did not connect to the watched seats")
         time.sleep(2)  # past the first full picture
+
+    for k in range(1, seats + 1):
+        subprocess.run([tool, "run", str(k), "--state", state, "--", sudz, programme],
+                       check=True, stdout=subprocess.DEVNULL)
+    clocks = {}
+    for k in range(1, seats + 1):
+        end = time.monotonic() + 60
+        shmid = None
+        while shmid is None and time.monotonic() < end:
+            shmid = segment_of("%s/%d" % (state, k))
+            time.sleep(0.1)
+        if shmid is None:
+            sys.exit("classroom_bench: seat %d has no simulator" % k)
+        clocks[k] = shmid
+    # "Demarrer" pressed in every machine, so that every one works and redraws.
+    for k in range(1, seats + 1):
+        env = dict(os.environ, DISPLAY=":%d" % data["seats"][str(k)]["display"])
+        win = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name",
+                              "^machine$"], env=env, capture_output=True, text=True,
+                             timeout=60).stdout.split()[0]
+        subprocess.run(["xdotool", "mousemove", "--window", win, "280", "485", "click", "1"],
+                       env=env, check=True)
 
     def servers(k):
         s = data["seats"][str(k)]["pids"]
@@ -160,6 +172,8 @@ try:
     load0 = os.getloadavg()
     ks = sorted(clocks)
     s0 = {k: sum(ticks(p) for p in servers(k)) for k in ks}
+    browser = descendants(driver.service.process.pid) if driver else []
+    b0 = sum(ticks(p) for p in browser)
     # The bare loop runs in a session of its own, as every seat's programs do:
     # with the kernel's automatic session groups the scheduler shares the
     # processor between sessions first, so a bare loop inside this script's
@@ -168,6 +182,7 @@ try:
                          + [str(clocks[k]) for k in ks], start_new_session=True,
                          check=True, capture_output=True, text=True).stdout.split()
     s1 = {k: sum(ticks(p) for p in servers(k)) for k in ks}
+    b1 = sum(ticks(p) for p in browser)
     load1 = os.getloadavg()
     elapsed, bare = float(out[0]), int(out[1])
     steps = dict(zip(ks, map(int, out[2:])))
@@ -186,6 +201,10 @@ try:
     if w:
         print("x11vnc+websockify per watched seat:  %7.2f %% of one core (max %.2f)" % (
             statistics.mean(w), max(w)))
+    if browser:
+        print("headless browser watching:           %7.2f %% of one core (%s)" % (
+            100.0 * (b1 - b0) / hz / elapsed,
+            "all watched seats connected" if connected() else "some watched seat lost"))
     if u:
         print("x11vnc+websockify per unwatched seat: %6.2f %% of one core (max %.2f)" % (
             statistics.mean(u), max(u)))
