@@ -157,7 +157,9 @@ try:
         clocks[k] = shmid
     # "Demarrer" pressed in every machine, so that every one works and redraws.
     for k in range(1, seats + 1):
-        env = dict(os.environ, DISPLAY=":%d" % data["seats"][str(k)]["display"])
+        lines = subprocess.run([tool, "env", str(k), "--state", state], check=True,
+                               capture_output=True, text=True).stdout.splitlines()
+        env = dict(os.environ, **dict(l[len("export "):].split("=", 1) for l in lines))
         win = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name",
                               "^machine$"], env=env, capture_output=True, text=True,
                              timeout=60).stdout.split()[0]

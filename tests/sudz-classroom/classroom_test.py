@@ -121,9 +121,9 @@ def read_input(shmid, slot):
         libc.shmdt(ctypes.c_void_p(p))
 
 
-def screen_rgb(display, geometry):
-    raw = subprocess.run(["import", "-display", display, "-window", "root", "-depth", "8",
-                          "rgb:-"], capture_output=True, check=True).stdout
+def screen_rgb(xenv, geometry):
+    raw = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=xenv,
+                         capture_output=True, check=True).stdout
     w, h = geometry
     assert len(raw) == w * h * 3
     return raw
@@ -207,6 +207,10 @@ class Classroom(unittest.TestCase):
                              0o600, name)
         env = tool("env", "2", "--state", self.state).stdout
         self.assertIn("export DISPLAY=:%d\n" % self.seat(2)["display"], env)
+        # The displays let in only who holds the seat's cookie.
+        r = subprocess.run(["xdpyinfo"], env=dict(os.environ, DISPLAY=":%d" % self.seat(2)[
+            "display"], XAUTHORITY="/dev/null"), capture_output=True)
+        self.assertNotEqual(r.returncode, 0)
         # Every server of the class, seats and wall, on loopback only.
         ports = {self.base + k for k in range(4)} | {self.seat(k)["rfbport"] for k in (1, 2, 3)}
         addrs = listeners(ports)
@@ -216,8 +220,9 @@ class Classroom(unittest.TestCase):
     def test_2_machine_in_the_browser(self):
         cls = type(self)
         tool("run", "2", "--state", self.state, "--", SUDZ, PROGRAMME)
-        display = ":%d" % self.seat(2)["display"]
-        xenv = dict(os.environ, DISPLAY=display)
+        xenv = dict(os.environ, **dict(
+            l[len("export "):].split("=", 1)
+            for l in tool("env", "2", "--state", self.state).stdout.splitlines()))
         win = wait(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
                                            "^machine$"], env=xenv, capture_output=True,
                                           text=True).stdout.split(), what="machine window")[0]
@@ -242,7 +247,7 @@ class Classroom(unittest.TestCase):
         # The canvas matches the seat's screen, machine included.
         def matches():
             got = base64.b64decode(d.execute_script(CANVAS_SAMPLES)[2])
-            want = screen_rgb(display, (w, h))
+            want = screen_rgb(xenv, (w, h))
             diff = n = 0
             i = 0
             for y in range(0, h, 8):
