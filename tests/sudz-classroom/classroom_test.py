@@ -109,6 +109,7 @@ def segment_ids():
 
 
 def read_input(shmid, slot):
+    """Input slot of the area; slot -1 is the input clock at offset 0."""
     libc = ctypes.CDLL(None, use_errno=True)
     libc.shmat.restype = ctypes.c_void_p
     libc.shmat.argtypes = [ctypes.c_int, ctypes.c_void_p, ctypes.c_int]
@@ -116,7 +117,7 @@ def read_input(shmid, slot):
     if p in (None, ctypes.c_void_p(-1).value):
         return None
     try:
-        return ctypes.c_int32.from_address(p + INPUTS_AT + 4 * slot).value
+        return ctypes.c_int32.from_address(p + (INPUTS_AT + 4 * slot if slot >= 0 else 0)).value
     finally:
         libc.shmdt(ctypes.c_void_p(p))
 
@@ -269,6 +270,7 @@ class Classroom(unittest.TestCase):
         args = sim[0]
         shmid = int(args[args.index(b"-automemlink") + 1])
         cls.shmid = shmid
+        cls.demarrer = (wx + DEMARRER[0] - w // 2, wy + DEMARRER[1] - h // 2)
         self.assertEqual(read_input(shmid, ST), 0)
         canvas = d.find_element(By.CSS_SELECTOR, "#noVNC_container canvas")
         ActionChains(d).move_to_element_with_offset(
@@ -302,6 +304,16 @@ class Classroom(unittest.TestCase):
         link = d.find_element(By.CSS_SELECTOR, "#seat-2 a").get_attribute("href")
         self.assertIn("view_only=true", link)
         self.assertIn("password=" + self.seat(2)["view_password"], link)
+        # The wall's password shows the seat but cannot operate it, whatever
+        # the page asks: a click on "Demarrer" leaves St as it was over 200 cycles.
+        self.open_seat(2, self.seat(2)["view_password"])
+        wait(lambda: d.execute_script(CANVAS_SAMPLES), 30, "canvas")
+        canvas = d.find_element(By.CSS_SELECTOR, "#noVNC_container canvas")
+        ActionChains(d).move_to_element_with_offset(canvas, *type(self).demarrer).click().perform()
+        shmid = type(self).shmid
+        start = read_input(shmid, -1)
+        wait(lambda: read_input(shmid, -1) > start + 200, 60, "200 cycles")
+        self.assertEqual(read_input(shmid, ST), 1)
         # The page is a secret: a wrong token gets nothing.
         d.get("http://127.0.0.1:%d/wall/not-the-token/" % self.base)
         self.assertIn("not found", d.page_source)
