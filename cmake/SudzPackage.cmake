@@ -75,10 +75,13 @@ set(_same_version "(= ${SUDZ_DEB_VERSION})")
 
 set(CPACK_DEBIAN_SUDZ_PACKAGE_NAME sudz)
 set(CPACK_DEBIAN_SUDZ_PACKAGE_SECTION education)
-# sudz-grade runs its controllers under Xvfb and answers dialogs with xdotool; the simulators
-# themselves need neither. The text viewer turns PostScript into PDF with ps2pdf; the traces
-# are read with GTKWave.
-set(CPACK_DEBIAN_SUDZ_PACKAGE_RECOMMENDS "xvfb, xdotool")
+# Scripts among the programs run on Debian's python3 (dpkg-shlibdeps sees only binaries).
+# sudz-grade runs its controllers under Xvfb and answers dialogs with xdotool; sudz-classroom
+# serves its seats with Xvfb, x11vnc, websockify and noVNC and takes pictures with ImageMagick;
+# the simulators themselves need none of them. The text viewer turns PostScript into PDF with
+# ps2pdf; the traces are read with GTKWave.
+set(CPACK_DEBIAN_SUDZ_PACKAGE_DEPENDS "python3")
+set(CPACK_DEBIAN_SUDZ_PACKAGE_RECOMMENDS "xvfb, xdotool, x11vnc, websockify, novnc, imagemagick")
 set(CPACK_DEBIAN_SUDZ_PACKAGE_SUGGESTS "ghostscript, gtkwave")
 # The shared libraries are in the loader's folders: its cache is renewed once dpkg is done.
 set(CPACK_DEBIAN_SUDZ_PACKAGE_CONTROL_EXTRA ${_deb_dir}/sudz/triggers)
