@@ -214,20 +214,70 @@ class checker {
     }
   }
 
+  // Transitions that leave a step already left by an earlier one, unless
+  // their conditions can never hold together.
   void conflicts() {
-    for (size_t i = 0; i < c_.transitions.size(); ++i) {
-      for (size_t j = i + 1; j < c_.transitions.size(); ++j) {
+    for (size_t j = 1; j < c_.transitions.size(); ++j) {
+      const transition& b = c_.transitions[j];
+      std::string lines, step;
+      for (size_t i = 0; i < j; ++i) {
         const transition& a = c_.transitions[i];
-        const transition& b = c_.transitions[j];
         for (const std::string& f : b.from) {
-          if (!contains(a.from, f)) continue;
-          r_.warnings.push_back(
-              {b.pos, "transitions at " + line_of(a.pos) + " and " + line_of(b.pos) +
-                          " both leave step " + quoted(f) +
-                          ": if both conditions hold, only the first in the text (" +
-                          line_of(a.pos) + ") is cleared"});
+          if (!contains(a.from, f) || exclusive(a.condition, b.condition)) continue;
+          lines += (lines.empty() ? "" : ", ") + std::to_string(a.pos.line);
+          if (step.empty()) step = f;
           break;
         }
+      }
+      if (lines.empty()) continue;
+      r_.warnings.push_back({b.pos, "this transition leaves step " + quoted(step) +
+                                        " as the one at line " + lines +
+                                        " does: if their conditions hold together, only the "
+                                        "first in the text is cleared"});
+    }
+  }
+
+  // True when two conditions are never true together whatever the values
+  // of their atoms (tried on every combination; at most 12 atoms).
+  static bool exclusive(const expr& a, const expr& b) {
+    std::vector<std::string> vars;
+    if (!boolean_names(a, &vars) || !boolean_names(b, &vars) || vars.size() > 12) return false;
+    for (unsigned bits = 0; bits < (1u << vars.size()); ++bits)
+      if (truth(a, vars, bits) && truth(b, vars, bits)) return false;
+    return true;
+  }
+  // Anything but NOT, AND, OR, XOR and constants is an atom: a name, a
+  // step's flag, or a comparison taken whole, known by its written form.
+  static bool logical(const expr& e) {
+    return e.kind == expr::op::not_ || e.kind == expr::op::and_ || e.kind == expr::op::or_ ||
+           e.kind == expr::op::xor_ || e.kind == expr::op::constant;
+  }
+  static std::string atom_key(const expr& e) {
+    std::string k = std::to_string(static_cast<int>(e.kind)) + ":" + e.name + ":" +
+                    std::to_string(e.value) + "(";
+    for (const expr& x : e.args) k += atom_key(x) + ",";
+    return k + ")";
+  }
+  static bool boolean_names(const expr& e, std::vector<std::string>* vars) {
+    if (e.kind == expr::op::re || e.kind == expr::op::fe) return false;  // state of their own
+    if (!logical(e)) {
+      if (!contains(*vars, atom_key(e))) vars->push_back(atom_key(e));
+      return true;
+    }
+    for (const expr& x : e.args)
+      if (!boolean_names(x, vars)) return false;
+    return true;
+  }
+  static bool truth(const expr& e, const std::vector<std::string>& vars, unsigned bits) {
+    switch (e.kind) {
+      case expr::op::constant: return e.value != 0;
+      case expr::op::not_: return !truth(e.args[0], vars, bits);
+      case expr::op::and_: return truth(e.args[0], vars, bits) && truth(e.args[1], vars, bits);
+      case expr::op::or_: return truth(e.args[0], vars, bits) || truth(e.args[1], vars, bits);
+      case expr::op::xor_: return truth(e.args[0], vars, bits) != truth(e.args[1], vars, bits);
+      default: {
+        const size_t k = std::find(vars.begin(), vars.end(), atom_key(e)) - vars.begin();
+        return (bits >> k) & 1u;
       }
     }
   }
