@@ -228,6 +228,23 @@ struct control : normal<Rule> {
   }
 };
 
+// An unclosed comment is reported where it opens, not at the end of the
+// text where the search for its end gave up.
+template <>
+struct control<block_comment> : normal<block_comment> {
+  template <typename Input, typename State>
+  static void start(const Input& in, State& s) {
+    s.comment_start = in.position();
+  }
+};
+template <>
+struct control<block_rest> : normal<block_rest> {
+  template <typename Input, typename State>
+  [[noreturn]] static void raise(const Input&, State& s) {
+    throw parse_error(message<block_rest>, s.comment_start);
+  }
+};
+
 // Operands nest through parentheses and NOT: the parser recurses once per
 // level, so the nesting is bounded before it can exhaust the stack.
 template <>
@@ -259,6 +276,7 @@ struct build_state {
   var_type cur_type = var_type::BOOL;
   bool has_init = false;
   int depth = 0;  // operands being parsed, one inside the other
+  pg::position comment_start{0, 1, 1, "chart"};
 };
 
 template <typename Input>
