@@ -124,7 +124,7 @@ TEST(SfcRun, BundledChartsReachTheirGoalUnderSudzGrade) {
   };
   const std::vector<graded> cases = {
       {"lavage.sfc", "--minutes 5 --idle 2"},
-      {"tri.sfc", "--plant sudz-sorter --minutes 0.5"},
+      {"tri.sfc", "--plant sudz-sorter --minutes 1"},
   };
   for (const graded& k : cases) {
     SCOPED_TRACE(k.chart);
