@@ -104,6 +104,65 @@ TEST(SfcRun, WashingChartToSpinWithItsWindowAndVcd) {
   EXPECT_EQ(vcd_values(back, "Fin"), (std::vector<int>{0, 1}));
 }
 
+// The command line without a simulator: what is printed and the status.
+TEST(SfcRun, CommandLineTable) {
+  testsupport::temp_dir dir;
+  testsupport::write_file(dir.file("bad.sfc"), "PROGRAM p\nINITIAL_STEP A: Vii(N); END_STEP\nEND_PROGRAM\n");
+  struct row {
+    std::string args;
+    int status;
+    std::string says;
+  };
+  const std::vector<row> rows = {
+      {"--check " + example("lavage.sfc"), 0, "no error (23 steps, 28 transitions; signals of sudz)"},
+      {"--check " + example("tri.sfc"), 0, "signals of sudz-sorter"},
+      {"--check --plant sudz " + example("tri.sfc"), 1, "tri.sfc:26:12: unknown name \"Gd\""},
+      {"--check --plant T,Niv/Vi " + dir.file("bad.sfc"), 1,
+       "bad.sfc:2:17: unknown action \"Vii\": not an output of the plant"},
+      {"--check --plant toaster " + example("tri.sfc"), 1, "unknown plant \"toaster\""},
+      {"--check " + dir.file("none.sfc"), 1, "cannot read"},
+      {example("lavage.sfc"), 1, "no exchange area"},
+      {"--svg " + dir.file("c.svg") + " " + example("tri.sfc"), 0, ""},
+      {"", 1, "no chart given"},
+      {"--help", 0, "usage: sudz sudz-sfc"},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.args);
+    int status = -1;
+    const std::string out = shell(sfc_program() + " " + r.args + " 2>&1", &status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == r.status) << out;
+    EXPECT_NE(out.find(r.says), std::string::npos) << out;
+  }
+  // The chart file Graphviz wrote is read by an SVG renderer.
+  EXPECT_EQ(std::system(("rsvg-convert '" + dir.file("c.svg") + "' -o '" + dir.file("c.png") +
+                         "' 2>/dev/null")
+                            .c_str()),
+            0);
+}
+
+// A chart with an error, started by the simulator: the message on standard
+// error, exit status 1, and the plant left as it is, every output at 0.
+TEST(SfcRun, ChartWithAnErrorDoesNotRun) {
+  testsupport::temp_dir dir;
+  const std::string bad = dir.file("bad.sfc"), summary = dir.file("t.sum");
+  testsupport::write_file(bad, "PROGRAM p\nINITIAL_STEP A: Vi(N); END_STEP\nSTEP B: END_STEP\nEND_PROGRAM\n");
+  sim_process sim = sim_process::raw({build_dir() + "/src/sudz-trace/sudz-trace", "--stop-after",
+                                      "4", "--summary", summary, "--report", dir.file("r.txt"),
+                                      "--", sfc_program(), bad});
+  sim.wait_exit(120);
+  ASSERT_TRUE(wait_until([&] { return read_file(summary).find("findings=") != std::string::npos; },
+                         30));
+  const std::string sum = read_file(summary);
+  EXPECT_NE(sum.find("controller_end=exited with status 1"), std::string::npos) << sum;
+  EXPECT_NE(sim.stderr_text().find("bad.sfc:3:6: step \"B\" can never be reached\n"
+                                   "STEP B: END_STEP\n     ^\n"),
+            std::string::npos)
+      << sim.stderr_text();
+  const std::string report = read_file(dir.file("r.txt"));
+  EXPECT_NE(report.find("Changes"), std::string::npos);
+  EXPECT_EQ(report.find("# output# "), std::string::npos) << report;
+}
+
 // The cells of a table row: "| a | b |" gives a, b.
 std::vector<std::string> cells(const std::string& row) {
   std::vector<std::string> out;
