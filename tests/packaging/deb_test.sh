@@ -13,6 +13,7 @@ source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 packages=(sudz sudz-dev python3-sudz)
 work=$(mktemp -d)
 installed=0
+touched=0
 
 fail() {
   echo "deb_test: $*" >&2
@@ -29,6 +30,8 @@ cleanup() {
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq "${packages[@]}" >"$work/remove.log" 2>&1 ||
       { cat "$work/remove.log" >&2; status=1; }
   fi
+  # dpkg keeps a removed package's record until it is purged: leave its database as it was.
+  if [ "$touched" = 1 ]; then dpkg --purge "${packages[@]}" >/dev/null 2>&1 || true; fi
   rm -rf "$work"
   exit $status
 }
@@ -57,6 +60,7 @@ done <"$work/paths" >"$work/present_before"
 
 echo "== install"
 installed=1
+touched=1
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${debs[@]}" >"$work/install.log" 2>&1 ||
   { cat "$work/install.log" >&2; fail "apt-get install failed"; }
 
