@@ -5,37 +5,6 @@
 #include "IOshare/exchange_area.h"
 #include "sudz/startup.h"
 
-namespace {
-
-// Splits "A,B,C" at commas; refuses what the area cannot hold.
-bool split_names(const std::string& list, const char* option, std::list<std::string>* names,
-                 std::string* error) {
-  names->clear();
-  size_t start = 0;
-  for (;;) {
-    const size_t comma = list.find(',', start);
-    const std::string name = list.substr(start, comma == std::string::npos ? comma : comma - start);
-    if (name.empty()) {
-      *error = std::string("empty name in ") + option;
-      return false;
-    }
-    if (static_cast<int>(name.size()) > ioshare::kMaxNameLength) {
-      *error = std::string("name longer than 49 characters in ") + option + ": " + name;
-      return false;
-    }
-    names->push_back(name);
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  if (static_cast<int>(names->size()) > ioshare::kMaxSignals) {
-    *error = std::string("more than 41 names in ") + option;
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 panel_options parse_panel_options(int argc, char** argv) {
   panel_options o;
   for (int i = 0; i < 11; ++i) o.inputs.emplace_back(table_signaux[i]);
@@ -54,7 +23,7 @@ panel_options parse_panel_options(int argc, char** argv) {
       o.error = std::string(a) + " needs a list of names";
       return o;
     }
-    if (!split_names(argv[++i], a, in ? &o.inputs : &o.outputs, &o.error)) return o;
+    if (!panel_names(argv[++i], a, in ? &o.inputs : &o.outputs, &o.error)) return o;
   }
   // What is left is the controller command, built as the simulator builds it.
   o.command = controller_command(argc - i + 1, argv + i - 1);
