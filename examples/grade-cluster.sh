@@ -74,7 +74,7 @@ rm -f "$out"/share-*.csv
 status=0
 printf '%s\0' "${controllers[@]}" |
   parallel -0 --sshlogin "$logins" --jobs 1 -N "$size" --keep-order -q \
-    "$grade" "${options[@]}" --out "$out/share-{#}" --csv "$out/share-{#}.csv" -- || status=$?
+    "$grade" "${options[@]}" --out "$out/share-{#}" --csv "$out/share-{#}.csv" -- {} || status=$?
 
 # The shares' CSVs in order, under one header line.
 shares=$(( (${#controllers[@]} + size - 1) / size ))

@@ -199,6 +199,14 @@ TEST_F(GradeBatch, ClusterScriptJoinsTheSharesOfParallel) {
   EXPECT_EQ(stable(rows), stable(one_->rows));
 }
 
+TEST_F(GradeBatch, SigtermEndsEveryRunLeavingNothing) {
+  const graded stopped =
+      run_checked(*b_, "timeout --preserve-status -s TERM 15 " + grade() +
+                           " --jobs 2 --minutes 3 --out " + b_->dir.file("stopped") + b_->quoted());
+  EXPECT_EQ(stopped.status, 130);
+  EXPECT_TRUE(stopped.rows.empty()) << stopped.out;
+}
+
 // Submissions one level down, named by their folder; a chart goes to sudz-sfc (a stand-in here).
 TEST(GradeFolders, ExecutablesAndChartsNamedByFolder) {
   testsupport::temp_dir dir;
