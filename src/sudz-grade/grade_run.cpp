@@ -260,17 +260,22 @@ class temp_folder {
   std::string path_;
 };
 
-// Presses Return in every visible window but the plant's machine window: the alarms wait for it.
-bool acknowledge_boxes(const grade_options& o, const std::vector<std::string>& env) {
-  const std::string machine =
-      run_helper({o.xdotool, "search", "--onlyvisible", "--name", "^machine$"}, env);
+// Presses Return in every visible window but the plant's own: the alarms wait for it. The
+// plant's windows are those shown at the first look that finds any (an alarm needs cycles to
+// come), and any titled "machine".
+bool acknowledge_boxes(const grade_options& o, const std::vector<std::string>& env,
+                       std::set<std::string>* plant_windows) {
   std::istringstream all(run_helper({o.xdotool, "search", "--onlyvisible", "--name", ".*"}, env));
-  std::set<std::string> main_windows;
-  std::istringstream m(machine);
-  for (std::string w; m >> w;) main_windows.insert(w);
+  std::vector<std::string> shown;
+  for (std::string w; all >> w;) shown.push_back(w);
+  if (shown.empty()) return false;
+  std::istringstream machine(
+      run_helper({o.xdotool, "search", "--onlyvisible", "--name", "^machine$"}, env));
+  for (std::string w; machine >> w;) plant_windows->insert(w);
+  if (plant_windows->empty()) plant_windows->insert(shown.begin(), shown.end());
   bool acknowledged = false;
-  for (std::string w; all >> w;) {
-    if (main_windows.count(w)) continue;
+  for (const std::string& w : shown) {
+    if (plant_windows->count(w)) continue;
     run_helper({o.xdotool, "windowfocus", "--sync", w, "key", "Return"}, env);
     acknowledged = true;
   }
@@ -321,7 +326,7 @@ grade_row grade_one(const grade_options& o, const submission& s, int n,
   idle << o.idle;
   run.argv.push_back(idle.str());
   run.argv.insert(run.argv.end(), o.plant_args.begin(), o.plant_args.end());
-  for (const std::string& a : {"--vcd", "/trace.vcd", "--svg", "/trace.svg", "--report",
+  for (const std::string a : {"--vcd", "/trace.vcd", "--svg", "/trace.svg", "--report",
                                "/report.txt", "--summary", "/summary.txt"}) {
     run.argv.push_back(a[0] == '/' ? dir + a : a);
   }
@@ -332,6 +337,7 @@ grade_row grade_one(const grade_options& o, const submission& s, int n,
 
   run_facts facts;
   std::set<pid_t> seen;
+  std::set<std::string> plant_windows;
   const pid_t pid = start_child(run);
   if (pid < 0) return row_not_run(s.name, s.text, "not run: cannot start " + o.simulator);
   seen.insert(pid);
@@ -349,7 +355,7 @@ grade_row grade_one(const grade_options& o, const submission& s, int n,
       const std::set<pid_t> now = marked(marker);
       seen.insert(now.begin(), now.end());
     }
-    if (acknowledge_boxes(o, helper_env)) facts.acknowledged = true;
+    if (acknowledge_boxes(o, helper_env, &plant_windows)) facts.acknowledged = true;
     if (clock_type::now() >= deadline) {
       facts.killed = "killed by sudz-grade after " + std::to_string(o.seconds + 30) + " s";
       break;
