@@ -64,7 +64,8 @@ table stable(const table& rows) {
   table out;
   for (const auto& r : rows) {
     if (r.size() < 5) return {{"short row"}};
-    out.push_back({r[0], r[1].substr(0, r[1].find(',')), r[3], std::regex_replace(r[4], when, "")});
+    out.push_back(
+        {r[0], r[1].substr(0, r[1].find(',')), r[3], std::regex_replace(r[4], when, "")});
   }
   return out;
 }
