@@ -9,8 +9,8 @@
 
 namespace {
 
-const std::vector<std::string> inputs = {"T",    "Niv", "Vide", "Tr",   "St",  "Prel",
-                                         "Lav",  "Rinc", "Ess", "T1mt", "T5mt"};
+const std::vector<std::string> inputs = {"T",   "Niv",  "Vide", "Tr",   "St",  "Prel",
+                                         "Lav", "Rinc", "Ess",  "T1mt", "T5mt"};
 const std::vector<std::string> outputs = {"nF",  "H",   "Vo",  "So",  "Pw", "Vi",
                                           "AvL", "ArL", "AvR", "T1m", "T5m"};
 

@@ -8,8 +8,8 @@
 
 namespace {
 
-const std::vector<std::string> inputs = {"T",    "Niv", "Vide", "Tr",   "St",  "Prel",
-                                         "Lav",  "Rinc", "Ess", "T1mt", "T5mt"};
+const std::vector<std::string> inputs = {"T",   "Niv",  "Vide", "Tr",   "St",  "Prel",
+                                         "Lav", "Rinc", "Ess",  "T1mt", "T5mt"};
 
 }  // namespace
 

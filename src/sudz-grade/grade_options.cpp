@@ -131,10 +131,9 @@ bool parse_grade_options(int argc, char** argv, grade_options* o, std::string* e
       o->controllers.push_back(a);
       continue;
     }
-    static const std::vector<std::string> valued = {"--scenario", "--minutes", "--plant",
-                                                    "--rules",    "--idle",    "--out",
-                                                    "--jobs",     "--csv",     "--json",
-                                                    "--dir"};
+    static const std::vector<std::string> valued = {"--scenario", "--minutes", "--plant", "--rules",
+                                                    "--idle",     "--out",     "--jobs",  "--csv",
+                                                    "--json",     "--dir"};
     if (std::find(valued.begin(), valued.end(), a) == valued.end()) {
       *error = "unknown option " + a;
       return false;
@@ -180,7 +179,8 @@ bool prepare(grade_options* o, std::string* error) {
     *error = why;
     return false;
   };
-  if (!o->scenario.empty() && !readable_file(o->scenario)) return fail("cannot read " + o->scenario);
+  if (!o->scenario.empty() && !readable_file(o->scenario))
+    return fail("cannot read " + o->scenario);
   if (!o->rules.empty() && !readable_file(o->rules)) return fail("cannot read " + o->rules);
   static const std::regex plant_name("[A-Za-z0-9][A-Za-z0-9._-]*");
   if (!std::regex_match(o->plant, plant_name)) return fail("unknown plant " + o->plant);

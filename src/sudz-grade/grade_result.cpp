@@ -44,7 +44,8 @@ std::vector<finding_at> report_findings(const std::string& path) {
       start = sep + 2;
     }
     if (f.size() < 3) continue;
-    out.push_back({f[2], std::strtol(f[1].c_str(), nullptr, 10), std::strtod(f[0].c_str(), nullptr)});
+    out.push_back(
+        {f[2], std::strtol(f[1].c_str(), nullptr, 10), std::strtod(f[0].c_str(), nullptr)});
   }
   return out;
 }
@@ -147,8 +148,8 @@ grade_row make_row(const std::string& controller, const std::string& command,
       if (l.compare(0, 8, "finding.") != 0) continue;
       const size_t eq = l.find('=');
       if (eq == std::string::npos || l.compare(8, eq - 8, "alarm") == 0) continue;
-      r.findings_cell += (r.findings_cell.empty() ? "" : ", ") + l.substr(8, eq - 8) + " " +
-                         l.substr(eq + 1);
+      r.findings_cell +=
+          (r.findings_cell.empty() ? "" : ", ") + l.substr(8, eq - 8) + " " + l.substr(eq + 1);
     }
     if (r.findings_cell.empty()) r.findings_cell = "none";
     r.findings = report_findings(r.report);
@@ -189,7 +190,8 @@ grade_row row_not_run(const std::string& controller, const std::string& command,
 }
 
 std::string markdown_table(const std::vector<grade_row>& rows, const std::string& goal_column) {
-  std::string t = "| controller | " + goal_column + " | findings | alarm | end | vcd | svg | report |\n";
+  std::string t =
+      "| controller | " + goal_column + " | findings | alarm | end | vcd | svg | report |\n";
   t += "|---|---|---|---|---|---|---|---|\n";
   for (const grade_row& r : rows) {
     t += "| " + md_cell(r.controller) + " | " + md_cell(r.goal_cell) + " | " +
@@ -205,13 +207,24 @@ std::string csv_table(const std::vector<grade_row>& rows, const std::string& goa
                   "goal_cycle,finding_cycles,alarm_cycle,run_end,controller_end,"
                   "simulator_status\r\n";
   for (const grade_row& r : rows) {
-    const std::vector<std::string> f = {
-        csv_field(r.controller), csv_field(r.goal_cell), csv_field(r.findings_cell),
-        csv_field(r.alarm_cell), csv_field(r.end_cell), csv_field(r.vcd), csv_field(r.svg),
-        csv_field(r.report), csv_field(r.command), csv_field(r.goal_name),
-        r.goal_reached < 0 ? "" : std::to_string(r.goal_reached), r.goal_time,
-        optional(r.goal_cycle), csv_field(cycles_text(r.findings)), optional(r.alarm_cycle),
-        csv_field(r.run_end), csv_field(r.controller_end), optional(r.simulator_status)};
+    const std::vector<std::string> f = {csv_field(r.controller),
+                                        csv_field(r.goal_cell),
+                                        csv_field(r.findings_cell),
+                                        csv_field(r.alarm_cell),
+                                        csv_field(r.end_cell),
+                                        csv_field(r.vcd),
+                                        csv_field(r.svg),
+                                        csv_field(r.report),
+                                        csv_field(r.command),
+                                        csv_field(r.goal_name),
+                                        r.goal_reached < 0 ? "" : std::to_string(r.goal_reached),
+                                        r.goal_time,
+                                        optional(r.goal_cycle),
+                                        csv_field(cycles_text(r.findings)),
+                                        optional(r.alarm_cycle),
+                                        csv_field(r.run_end),
+                                        csv_field(r.controller_end),
+                                        optional(r.simulator_status)};
     for (size_t k = 0; k < f.size(); ++k) t += (k ? "," : "") + f[k];
     t += "\r\n";
   }
@@ -232,17 +245,18 @@ std::string json_table(const std::vector<grade_row>& rows, const std::string& go
                   ", \"time\": " + time.str() + "}";
     }
     findings += "]";
-    t += std::string(k ? ",\n " : "\n ") + "{\"controller\": " + json_string(r.controller) +
-         ", " + json_string(goal_column) + ": " + json_string(r.goal_cell) +
+    t += std::string(k ? ",\n " : "\n ") + "{\"controller\": " + json_string(r.controller) + ", " +
+         json_string(goal_column) + ": " + json_string(r.goal_cell) +
          ", \"findings\": " + json_string(r.findings_cell) +
          ", \"alarm\": " + json_string(r.alarm_cell) + ", \"end\": " + json_string(r.end_cell) +
          ", \"vcd\": " + json_string(r.vcd) + ", \"svg\": " + json_string(r.svg) +
          ", \"report\": " + json_string(r.report) + ", \"command\": " + json_string(r.command) +
          ", \"goal_name\": " + (r.goal_name.empty() ? "null" : json_string(r.goal_name)) +
          ", \"goal_reached\": " +
-         (r.goal_reached < 0 ? "null" : r.goal_reached ? "true" : "false") +
-         ", \"goal_time\": " +
-         (r.goal_time.empty() || r.goal_time == "?" ? "null" : r.goal_time) +
+         (r.goal_reached < 0 ? "null"
+          : r.goal_reached   ? "true"
+                             : "false") +
+         ", \"goal_time\": " + (r.goal_time.empty() || r.goal_time == "?" ? "null" : r.goal_time) +
          ", \"goal_cycle\": " + num(r.goal_cycle) + ", \"finding_cycles\": " + findings +
          ", \"alarm_cycle\": " + num(r.alarm_cycle) + ", \"run_end\": " + json_string(r.run_end) +
          ", \"controller_end\": " + json_string(r.controller_end) +

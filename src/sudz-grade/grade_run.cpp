@@ -199,8 +199,8 @@ class private_display {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     child_spec spec;
-    spec.argv = {o.xvfb,     "-displayfd", "3",    "-screen", "0",
-                 "1024x768x24", "-nolisten", "tcp", "-noreset"};
+    spec.argv = {o.xvfb,        "-displayfd", "3",   "-screen", "0",
+                 "1024x768x24", "-nolisten",  "tcp", "-noreset"};
     spec.env = environment({});
     spec.output = folder + "/xvfb.log";
     spec.keep_fd = fds[1];
@@ -245,8 +245,8 @@ class temp_folder {
  public:
   temp_folder() {
     const char* base = std::getenv("TMPDIR");
-    std::string t = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                    "/sudz-grade-XXXXXX";
+    std::string t =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/sudz-grade-XXXXXX";
     if (mkdtemp(&t[0]) != nullptr) path_ = t;
   }
   ~temp_folder() {
@@ -315,9 +315,8 @@ grade_row grade_one(const grade_options& o, const submission& s, int n,
   if (display.name().empty()) {
     return row_not_run(s.name, s.text, "not run: Xvfb did not start");
   }
-  const std::string marker =
-      "SUDZ_GRADE_RUN=sudz-grade-" + std::to_string(getpid()) + "-" + std::to_string(n) + "-" +
-      random_token();
+  const std::string marker = "SUDZ_GRADE_RUN=sudz-grade-" + std::to_string(getpid()) + "-" +
+                             std::to_string(n) + "-" + random_token();
   const std::vector<std::string> helper_env = environment({"DISPLAY=" + display.name()});
 
   child_spec run;
@@ -327,7 +326,7 @@ grade_row grade_one(const grade_options& o, const submission& s, int n,
   run.argv.push_back(idle.str());
   run.argv.insert(run.argv.end(), o.plant_args.begin(), o.plant_args.end());
   for (const std::string a : {"--vcd", "/trace.vcd", "--svg", "/trace.svg", "--report",
-                               "/report.txt", "--summary", "/summary.txt"}) {
+                              "/report.txt", "--summary", "/summary.txt"}) {
     run.argv.push_back(a[0] == '/' ? dir + a : a);
   }
   run.argv.push_back("--");

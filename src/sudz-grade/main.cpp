@@ -121,8 +121,7 @@ int main(int argc, char** argv) {
   waiter.join();
   if (terminal) std::fputs("\n", stderr);
   if (stop) {
-    std::fprintf(stderr, "sudz-grade: stopped by signal %d; every run ended\n",
-                 signal_seen.load());
+    std::fprintf(stderr, "sudz-grade: stopped by signal %d; every run ended\n", signal_seen.load());
     return 130;
   }
 

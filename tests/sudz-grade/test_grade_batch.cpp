@@ -64,8 +64,7 @@ table stable(const table& rows) {
   table out;
   for (const auto& r : rows) {
     if (r.size() < 5) return {{"short row"}};
-    out.push_back(
-        {r[0], r[1].substr(0, r[1].find(',')), r[3], std::regex_replace(r[4], when, "")});
+    out.push_back({r[0], r[1].substr(0, r[1].find(',')), r[3], std::regex_replace(r[4], when, "")});
   }
   return out;
 }
@@ -153,9 +152,9 @@ class GradeBatch : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     b_ = new batch;
-    one_ = new graded(run_checked(*b_, grade() + " --jobs 1 --minutes 3 --idle 2 --out " +
-                                           b_->dir.file("one") + " --csv " + b_->dir.file("one.csv") +
-                                           " --json " + b_->dir.file("one.json") + b_->quoted()));
+    one_ = new graded(run_checked(
+        *b_, grade() + " --jobs 1 --minutes 3 --idle 2 --out " + b_->dir.file("one") + " --csv " +
+                 b_->dir.file("one.csv") + " --json " + b_->dir.file("one.json") + b_->quoted()));
   }
   static void TearDownTestSuite() {
     delete one_;
@@ -181,8 +180,8 @@ TEST_F(GradeBatch, OneRunAtATimeGradesEachAsItBehaved) {
 }
 
 TEST_F(GradeBatch, TwoRunsAtOnceGiveTheSameRowsInTheSameOrderSooner) {
-  const graded two = run_checked(*b_, grade() + " --jobs 2 --minutes 3 --idle 2 --out " +
-                                          b_->dir.file("two") + b_->quoted());
+  const graded two = run_checked(
+      *b_, grade() + " --jobs 2 --minutes 3 --idle 2 --out " + b_->dir.file("two") + b_->quoted());
   EXPECT_EQ(two.status, 0) << two.out;
   EXPECT_EQ(stable(two.rows), stable(one_->rows)) << two.out;
   EXPECT_LT(two.seconds, one_->seconds) << "--jobs 2 took as long as --jobs 1";
@@ -195,10 +194,10 @@ TEST_F(GradeBatch, CsvAndJsonReadBackAsTheTable) {
 }
 
 TEST_F(GradeBatch, ClusterScriptJoinsTheSharesOfParallel) {
-  const graded joined = run_checked(
-      *b_, source_dir() + "/examples/grade-cluster.sh -S : -n 4 -o " + b_->dir.file("all.csv") +
-               " -d " + b_->dir.file("cluster") + " -g " + grade() +
-               " -- --minutes 3 --idle 2" + b_->quoted());
+  const graded joined =
+      run_checked(*b_, source_dir() + "/examples/grade-cluster.sh -S : -n 4 -o " +
+                           b_->dir.file("all.csv") + " -d " + b_->dir.file("cluster") + " -g " +
+                           grade() + " -- --minutes 3 --idle 2" + b_->quoted());
   EXPECT_EQ(joined.status, 0) << joined.out;
   table rows = read_back(b_->dir.file("all.csv"), "spin");
   EXPECT_EQ(stable(rows), stable(one_->rows));
@@ -221,15 +220,15 @@ TEST(GradeFolders, ExecutablesAndChartsNamedByFolder) {
   symlink((build_dir() + "/examples/minimal_controller").c_str(), (subs + "/bob/ctrl").c_str());
   testsupport::write_file(subs + "/bob/notes.txt", "not a controller\n");
   testsupport::write_file(subs + "/alice/main.sfc", "a chart\n");
-  testsupport::write_file(dir.file("bin/sudz-sfc"),
-                          "#!/bin/sh\necho \"$1\" >" + dir.file("chart") + "\nshift\nexec " +
-                              build_dir() + "/examples/minimal_controller \"$@\"\n");
+  testsupport::write_file(dir.file("bin/sudz-sfc"), "#!/bin/sh\necho \"$1\" >" + dir.file("chart") +
+                                                        "\nshift\nexec " + build_dir() +
+                                                        "/examples/minimal_controller \"$@\"\n");
   chmod(dir.file("bin/sudz-sfc").c_str(), 0755);
   int status = -1;
-  const std::string out = shell("PATH=" + dir.file("bin") + ":$PATH timeout -s KILL 300 " +
-                                    grade() + " --minutes 0.25 --idle 1 --out " + dir.file("out") +
-                                    " --dir " + subs + " 2>&1",
-                                &status);
+  const std::string out =
+      shell("PATH=" + dir.file("bin") + ":$PATH timeout -s KILL 300 " + grade() +
+                " --minutes 0.25 --idle 1 --out " + dir.file("out") + " --dir " + subs + " 2>&1",
+            &status);
   EXPECT_EQ(status, 0) << out;
   std::vector<std::string> names;
   std::istringstream in(out);
@@ -248,14 +247,16 @@ TEST(GradeFolders, RefusesWhatCannotBeGraded) {
   symlink((build_dir() + "/src/sudz/sudz").c_str(), dir.file("myplant").c_str());
   mkdir(dir.file("empty").c_str(), 0755);
   const std::vector<std::string> cases = {
-      "--jobs 0 ctrl", "--jobs two ctrl", "--dir " + dir.file("none"),
-      "--dir " + dir.file("empty"), "--plant myplant ctrl",  // a plant without its rules
+      "--jobs 0 ctrl",
+      "--jobs two ctrl",
+      "--dir " + dir.file("none"),
+      "--dir " + dir.file("empty"),
+      "--plant myplant ctrl",  // a plant without its rules
   };
   for (const std::string& args : cases) {
     int status = -1;
-    const std::string err = shell("PATH=" + dir.path() + ":$PATH " + grade() + " " + args +
-                                      " 2>&1 >/dev/null",
-                                  &status);
+    const std::string err = shell(
+        "PATH=" + dir.path() + ":$PATH " + grade() + " " + args + " 2>&1 >/dev/null", &status);
     EXPECT_EQ(WEXITSTATUS(status), 1) << args;
     EXPECT_NE(err.find("sudz-grade: "), std::string::npos) << args << ": " << err;
   }
