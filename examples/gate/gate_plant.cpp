@@ -60,13 +60,15 @@ bool gate_plant::slide_leaf(const int out[gate_output_count]) {
   // Both motors at once pull against each other: the leaf stays. Each stops at its end.
   const bool opening = out[OUT_MO] == 1, closing = out[OUT_MF] == 1;
   const double top = leaf_top();
-  if (opening && !closing && top > open_top) {
-    leaf_.moveredraw(0.0, -std::min(leaf_speed, top - open_top));
-  } else if (closing && !opening && top < closed_top) {
-    // A car under the leaf refuses the move: the gate has closed onto it.
-    if (leaf_.moveredraw(0.0, std::min(leaf_speed, closed_top - top)) == 1) return false;
-  }
-  return true;
+  int way = 0;
+  if (opening && !closing && top > open_top) way = -1;
+  if (closing && !opening && top < closed_top) way = 1;
+  if (way != motor_way_) motor_cycles_ = 0;
+  motor_way_ = way;
+  // A motor that starts moves the leaf at once, then every leaf_period cycles.
+  if (way == 0 || motor_cycles_++ % leaf_period != 0) return true;
+  // A car under the leaf refuses the move down: the gate has closed onto it.
+  return leaf_.moveredraw(0.0, way) == 0 || way < 0;
 }
 
 void gate_plant::drive_cars() {

@@ -46,7 +46,9 @@ class gate_plant {
   static constexpr int leaf_x = 280, leaf_w = 8;           // the leaf slides along x = leaf_x
   static constexpr int closed_top = road_top;              // closed: the leaf spans the road
   static constexpr int open_top = road_top - (road_bottom - road_top);  // open: wholly above it
-  static constexpr double leaf_speed = 0.5;                // pixels per cycle, either way
+  // The leaf moves one whole pixel every leaf_period cycles, either way: a part moving up
+  // erases only whole pixels behind it.
+  static constexpr int leaf_period = 2;
   // The beam is cut by a car anywhere between these two abscissas (the leaf's path and a
   // margin on each side).
   static constexpr int beam_from = leaf_x - 4, beam_to = leaf_x + leaf_w + 8;
@@ -93,6 +95,8 @@ class gate_plant {
   movepart_manager manager_;
   movepart leaf_;
   std::list<car> cars_;
+  int motor_cycles_ = 0;  // cycles the motor now running has run
+  int motor_way_ = 0;     // -1 opening, 1 closing, 0 stopped
   bool lamp_ = false;
   int through_ = 0;
 };

@@ -126,6 +126,8 @@ TEST_F(GateInstalled, ClosingOntoACarRaisesTheAlarm) {
     return !boxes.empty() || !sim.running();
   }));
   ASSERT_FALSE(boxes.empty());
+  // Opening took 159 cycles, then the car drove 210 pixels at half a pixel a cycle to the beam.
+  EXPECT_GE(sim.inputs_clock(), 159 + 420);
   expect_alert_shows(sim, boxes,
                      "Le portail vient de se fermer sur une voiture !!!\n\n"
                      " La cellule etait coupee.\n\n"

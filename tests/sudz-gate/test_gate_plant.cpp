@@ -11,8 +11,9 @@
 namespace {
 
 using G = gate_plant;
-constexpr double travel = G::closed_top - G::open_top;
-const int travel_cycles = static_cast<int>(travel / G::leaf_speed);
+constexpr int travel = G::closed_top - G::open_top;
+// A motor moves the leaf on its first cycle, then every leaf_period cycles.
+constexpr int travel_cycles = (travel - 1) * G::leaf_period + 1;
 
 class GatePlant : public ::testing::Test {
  protected:
@@ -48,20 +49,20 @@ class GatePlant : public ::testing::Test {
 TEST_F(GatePlant, MotorsAndEndSwitches) {
   struct row {
     const char* what;
-    double start;  // cycles of opening first, from closed
+    int start;  // cycles of opening first, from closed
     int mo, mf, cycles;
     double top;  // where the leaf's top ends
     int fo, ff;
   };
-  const double half = G::open_top + travel / 2;
+  const double half = G::open_top + travel / 2.0;
   const std::vector<row> rows = {
       {"at rest the gate is closed", 0, 0, 0, 10, G::closed_top, 0, 1},
-      {"opening leaves Ff at once", 0, 1, 0, 1, G::closed_top - G::leaf_speed, 0, 0},
+      {"opening leaves Ff at once", 0, 1, 0, 1, G::closed_top - 1.0, 0, 0},
       {"opening reaches Fo", 0, 1, 0, travel_cycles, G::open_top, 1, 0},
       {"opened further it stays on Fo", travel_cycles, 1, 0, 50, G::open_top, 1, 0},
       {"closed further it stays on Ff", 0, 0, 1, 50, G::closed_top, 0, 1},
       {"closing from open reaches Ff", travel_cycles, 0, 1, travel_cycles, G::closed_top, 0, 1},
-      {"both motors stop it half way", travel_cycles / 2.0, 1, 1, 50, half, 0, 0},
+      {"both motors stop it half way", travel_cycles / 2, 1, 1, 50, half, 0, 0},
       {"both motors hold it closed", 0, 1, 1, 50, G::closed_top, 0, 1},
   };
   for (const row& r : rows) {
