@@ -8,8 +8,9 @@
 // refused too, and that is the alarm. One step() applies one cycle's outputs; the inputs are
 // read from where the parts stand.
 //
-// The model draws as the parts move, into its window, or into the current drawing surface when
-// it has none: a test steps it without a display by installing a surface of its own.
+// The model draws as the parts move, into its window while the window is shown (into the current
+// drawing surface when it has none). A test steps it without a display by giving it a window
+// that is never shown: nothing is drawn then.
 #ifndef GATE_PLANT_H
 #define GATE_PLANT_H
 
