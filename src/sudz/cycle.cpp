@@ -1,8 +1,6 @@
 #include "sudz/cycle.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
+#include <algorithm>
 #include <string>
 
 #include <FL/Fl.H>
@@ -18,6 +16,7 @@
 #include "Stringpp/Stringpp.h"
 #include "formspp/fl_drawing.h"
 #include "formspp/fl_show_ms.h"
+#include "plantkit/plant_cycle.h"
 #include "sudz/machine_window.h"
 #include "sudz/plant.h"
 #include "sudz/startup.h"
@@ -71,29 +70,12 @@ void draw_machine(machine_plant& p) {
   p.hatch.draw();
 }
 
-[[noreturn]] void alarm_end(machine_window& w, IOsharemem_server* server, const char* text) {
-  fl_alert("%s", text);
-  fl_hide_form(w.window);
-  server->sharing_terminate();
-  std::exit(1);
-}
-
 }  // namespace
 
 int run_simulation(machine_window& w, machine_plant& plant, IOsharemem_server* server) {
-  bool quit = false;
-  do {
-    if (w.window->shown()) {
-      w.window->make_current();
-    } else {
-      quit = true;
-    }
-    Fl::check();
-
-    // At most one operator event per cycle.
-    Fl_Widget* event = Fl::readqueue();
+  plant_hooks hooks;
+  hooks.event = [&](Fl_Widget* event) {
     if (event == w.a_propos) fl_show_ms();
-    if (event == w.quitter) quit = true;
     if (event == w.ouvrir) {
       if (w.ouvrir->value()) {
         plant.hatch.open();
@@ -101,25 +83,22 @@ int run_simulation(machine_window& w, machine_plant& plant, IOsharemem_server* s
         plant.hatch.close();
       }
     }
-
-    if (w.window->shown()) {
-      // A modal dialog of this cycle may have taken the drawing target.
-      w.window->make_current();
-      draw_readout(w, plant.temperature());
-    }
-    publish_inputs(server, plant.compute_inputs(read_controls(w), actionneur));
-    actuator_set(server);
-
-    plant_alarm alarm = plant.apply_outputs(actionneur);
+  };
+  hooks.inputs = [&](int* value, bool* write) {
+    // The readout shows the temperature that these inputs are computed from.
+    if (w.window->shown()) draw_readout(w, plant.temperature());
+    const plant_inputs in = plant.compute_inputs(read_controls(w), actionneur);
+    std::copy(in.value, in.value + plant_signal_count, value);
+    std::copy(in.write, in.write + plant_signal_count, write);
+  };
+  hooks.step = [&](const int* outputs) -> const char* {
+    std::copy(outputs, outputs + plant_signal_count, actionneur);
+    const plant_alarm alarm = plant.apply_outputs(actionneur);
     update_indicators(w, plant.step());
-    if (alarm == plant_alarm::boiling) alarm_end(w, server, boiling_alarm_text);
-    if (alarm == plant_alarm::overflow) alarm_end(w, server, overflow_alarm_text);
-
-    if (w.window->shown()) draw_machine(plant);
-    usleep(5000);
-  } while (!quit && w.window->shown());
-
-  if (w.window->shown()) fl_hide_form(w.window);
-  server->sharing_terminate();
-  return 0;
+    if (alarm == plant_alarm::boiling) return boiling_alarm_text;
+    if (alarm == plant_alarm::overflow) return overflow_alarm_text;
+    return nullptr;
+  };
+  hooks.draw = [&] { draw_machine(plant); };
+  return run_plant(washing_machine(), hooks, *server, w.window, w.quitter);
 }
