@@ -1,6 +1,6 @@
 // The automatic gate as a teacher builds it: this tree installed into a temporary prefix, the
-// gate's folder configured and built on its own against that prefix alone, and the program run
-// under the test's own Xvfb, watched through the exchange area.
+// gate's sources as installed there configured and built on their own against that prefix
+// alone, and the program run under the test's own Xvfb, watched through the exchange area.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -26,7 +26,8 @@ int exit_code(int status) {
 
 class GateInstalled : public ::testing::Test {
  protected:
-  // Installs once and builds the gate's project against the prefix; every case runs its build.
+  // Installs once and builds the installed gate project against the prefix; every case runs
+  // that build.
   static void SetUpTestSuite() {
     dir_ = new testsupport::temp_dir;
     const std::string log = dir_->file("log"), prefix = dir_->file("prefix");
@@ -35,9 +36,9 @@ class GateInstalled : public ::testing::Test {
         testsupport::shell("cmake --install '" + testsupport::env("SUDZ_BUILD_DIR") +
                                "' --prefix '" + prefix + "'",
                            log) &&
-        testsupport::shell("env -u LD_LIBRARY_PATH cmake -S '" +
-                               testsupport::env("SUDZ_SOURCE_DIR") + "/examples/gate' -B '" +
-                               build + "' -G Ninja -DCMAKE_PREFIX_PATH='" + prefix + "' " +
+        testsupport::shell("env -u LD_LIBRARY_PATH cmake -S '" + prefix +
+                               "/share/doc/sudz/examples/gate' -B '" + build +
+                               "' -G Ninja -DCMAKE_PREFIX_PATH='" + prefix + "' " +
                                GATE_EXTRA_CMAKE_ARGS,
                            log) &&
         testsupport::shell("cmake --build '" + build + "' -j 2", log);
