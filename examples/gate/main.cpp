@@ -51,8 +51,9 @@ const char car_alarm_text[] =
 using G = gate_plant;
 
 // A click is shorter than a cycle can be: the push button reads 1 while it is held, and for
-// this many cycles after it was released, so that a controller that looks every 10 ms sees it.
-constexpr int click_cycles = 4;
+// this many cycles after it was released (about as long as a finger stays on a button), so that
+// a controller that looks every 10 ms sees it even on a busy machine.
+constexpr int click_cycles = 20;
 
 struct gate_window {
   Fl_Double_Window* window = nullptr;
