@@ -10,6 +10,7 @@
 // two are never on together. Times are measured on the steady clock, as a controller's timers
 // are; the program looks at the area every 10 ms.
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,7 +34,13 @@ constexpr std::chrono::milliseconds blink_half_period(250);
 int main(int argc, char** argv) {
   double wait_seconds = 5.0;
   for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--attente") == 0) wait_seconds = std::strtod(argv[i + 1], nullptr);
+    if (std::strcmp(argv[i], "--attente") != 0) continue;
+    char* end = nullptr;
+    wait_seconds = std::strtod(argv[i + 1], &end);
+    if (end == argv[i + 1] || *end != '\0' || !(wait_seconds >= 0.0 && wait_seconds <= 3600.0)) {
+      std::fprintf(stderr, "gate_programme: --attente takes seconds, from 0 to 3600\n");
+      return 1;
+    }
   }
   const auto wait = std::chrono::duration_cast<clock_type::duration>(
       std::chrono::duration<double>(wait_seconds));
