@@ -72,10 +72,13 @@ bool gate_plant::slide_leaf(const int out[gate_output_count]) {
 }
 
 void gate_plant::drive_cars() {
-  // Front car first, so that the one behind follows in the same cycle.
+  // Front car first, so that the one behind follows in the same cycle, keeping its distance.
+  double ahead = 1e300;  // rear of the car ahead
   for (auto it = cars_.begin(); it != cars_.end();) {
     movepart& p = *it->piece;
-    p.moveredraw(car_speed, 0.0);  // refused behind the leaf or the car ahead: it waits
+    if (p.actual_precision_last_xpos() + car_speed + car_gap <= ahead)
+      p.moveredraw(car_speed, 0.0);  // refused behind the leaf: it waits
+    ahead = p.actual_precision_first_xpos();
     if (!it->through && p.actual_precision_first_xpos() >= leaf_x + leaf_w) {
       it->through = true;
       ++through_;

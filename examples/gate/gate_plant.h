@@ -3,9 +3,9 @@
 // a photocell across the opening and a warning lamp. Cars come up on the left when the operator
 // asks, drive right, wait at the closed leaf and drive through once the way is clear.
 //
-// The leaf and the cars are moving parts of the kit, so a car never drives into the leaf or
-// into the car ahead: its move is refused and it waits. A leaf that closes onto a car is
-// refused too, and that is the alarm. One step() applies one cycle's outputs; the inputs are
+// The leaf and the cars are moving parts of the kit, so a car never drives into the leaf: its
+// move is refused and it waits (behind another car it keeps a small distance). A leaf that
+// closes onto a car is refused too, and that is the alarm. One step() applies one cycle's outputs; the inputs are
 // read from where the parts stand.
 //
 // The model draws as the parts move, into its window while the window is shown (into the current
@@ -55,6 +55,7 @@ class gate_plant {
   static constexpr int beam_from = leaf_x - 4, beam_to = leaf_x + leaf_w + 8;
   static constexpr int car_length = 56, car_width = 30, car_y = 155, car_entry_x = 10;
   static constexpr double car_speed = 0.5;  // pixels per cycle
+  static constexpr int car_gap = 8;         // a car stops this far behind the one ahead
   static constexpr int max_cars = 6;
 
   // The parts are drawn into window (null: the current surface) and erased in background.

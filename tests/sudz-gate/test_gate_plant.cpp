@@ -92,7 +92,7 @@ TEST_F(GatePlant, ACarWaitsAtTheClosedGateCuttingTheBeamThenDrivesThrough) {
   EXPECT_EQ(plant.cars_through(), 0);
 
   ASSERT_GE(run_until(1, 0, IN_FO, 1), 0);
-  // The queued car follows bumper to bumper: the beam clears once both are through.
+  // The queued car follows close behind: the beam clears once both are through.
   ASSERT_GE(run_until(0, 0, IN_CEL, 0), 0);
   EXPECT_EQ(plant.cars_through(), 2);
   ASSERT_TRUE(run(0, 0, 2000));
