@@ -100,25 +100,12 @@ CPP
 g++ ctrl.cpp $(pkg-config --cflags --libs IOshare) -o ctrl || fail "the controller does not build"
 
 echo "== a plant through the CMake package"
-mkdir plant
-cat >plant/CMakeLists.txt <<'CMAKE'
-cmake_minimum_required(VERSION 3.16)
-project(lamp CXX)
-find_package(sudz CONFIG REQUIRED)
-add_executable(lamp lamp.cpp)
-target_link_libraries(lamp PRIVATE sudz::plantkit sudz::objgraphiques)
-CMAKE
-cat >plant/lamp.cpp <<'CPP'
-#include "objgraphiques/movepart.h"
-#include "plantkit/plant_start.h"
-int main(int argc, char** argv) {
-  const plant_description lamp{"lamp", "lamp: one switch, one lamp\n", {"S"}, {"L"}};
-  return start_plant(lamp, argc, argv) == nullptr ? 0 : 1;
-}
-CPP
-cmake -S plant -B plant/build >plant.log 2>&1 && cmake --build plant/build >>plant.log 2>&1 ||
-  { cat plant.log >&2; fail "the plant does not build against the installed package"; }
-[ "$(plant/build/lamp --help)" = "lamp: one switch, one lamp" ] || fail "the plant does not run"
+# The gate's sources as installed with the examples: a project of its own that finds the kit.
+cmake -S /usr/share/doc/sudz/examples/gate -B plant >plant.log 2>&1 &&
+  cmake --build plant >>plant.log 2>&1 ||
+  { cat plant.log >&2; fail "the gate does not build against the installed package"; }
+plant/sudz-gate --help >plant_help.txt || fail "the gate built here does not run"
+grep -q "sudz-gate" plant_help.txt || fail "the gate's help says nothing: $(cat plant_help.txt)"
 
 echo "== the Python module"
 # The module and the library it loads, found from the module's own place, are the installed ones.
