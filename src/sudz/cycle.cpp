@@ -18,6 +18,8 @@
 #include "Stringpp/Stringpp.h"
 #include "formspp/fl_drawing.h"
 #include "formspp/fl_show_ms.h"
+#include "objgraphiques/plant_drawing.h"
+#include "objgraphiques/plant_window.h"
 #include "sudz/machine_window.h"
 #include "sudz/plant.h"
 #include "sudz/startup.h"
@@ -42,12 +44,6 @@ operator_controls read_controls(const machine_window& w) {
   return c;
 }
 
-void draw_readout(const machine_window& w, double temperature) {
-  std::string text = dtoS(temperature, 1) + " deg";
-  fl_rectf(340, 105, 100, 20, w.window_colour);
-  fl_rect(340, 105, 100, 20, FL_BLACK);
-  fl_drw_String(FL_ALIGN_LEFT, 345, 100, 100, 30, FL_BLACK, 16, FL_TIMES, text);
-}
 
 void update_indicators(machine_window& w, int step) {
   for (int i = 0; i < 4; ++i) {
@@ -59,17 +55,6 @@ void update_indicators(machine_window& w, int step) {
   }
 }
 
-void draw_machine(machine_plant& p) {
-  dessin_environnement();
-  p.tank.draw();  // makes the window current again
-  p.white.draw();
-  p.yellow.draw();
-  p.valve.draw();
-  p.pump.draw();
-  p.heater.draw();
-  p.drum.draw();
-  p.hatch.draw();
-}
 
 [[noreturn]] void alarm_end(machine_window& w, IOsharemem_server* server, const char* text) {
   fl_alert("%s", text);
@@ -81,6 +66,17 @@ void draw_machine(machine_plant& p) {
 }  // namespace
 
 int run_simulation(machine_window& w, machine_plant& plant, IOsharemem_server* server) {
+  // The readout shows the temperature the inputs are computed from, the devices the state the
+  // outputs left: two drawings, painted before and after the step.
+  plant_drawing readout;
+  add_readout(readout, w, plant);
+  plant_drawing machine;
+  add_machine_parts(machine, plant);
+  const bool full = full_redraw_forced();
+  w.window->on_repaint([&] {
+    readout.paint(true);
+    machine.paint(true);
+  });
   bool quit = false;
   do {
     if (w.window->shown()) {
@@ -105,7 +101,7 @@ int run_simulation(machine_window& w, machine_plant& plant, IOsharemem_server* s
     if (w.window->shown()) {
       // A modal dialog of this cycle may have taken the drawing target.
       w.window->make_current();
-      draw_readout(w, plant.temperature());
+      readout.paint(full);
     }
     publish_inputs(server, plant.compute_inputs(read_controls(w), actionneur));
     actuator_set(server);
@@ -115,10 +111,14 @@ int run_simulation(machine_window& w, machine_plant& plant, IOsharemem_server* s
     if (alarm == plant_alarm::boiling) alarm_end(w, server, boiling_alarm_text);
     if (alarm == plant_alarm::overflow) alarm_end(w, server, overflow_alarm_text);
 
-    if (w.window->shown()) draw_machine(plant);
+    if (w.window->shown()) {
+      w.window->make_current();
+      machine.paint(full);
+    }
     usleep(5000);
   } while (!quit && w.window->shown());
 
+  w.window->on_repaint(nullptr);
   if (w.window->shown()) fl_hide_form(w.window);
   server->sharing_terminate();
   return 0;

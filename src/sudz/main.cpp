@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include <FL/Fl_Double_Window.H>
 #include <FL/forms.H>
 
+#include "objgraphiques/plant_window.h"
 #include "sudz/cycle.h"
 #include "sudz/end_guard.h"
 #include "sudz/machine_window.h"

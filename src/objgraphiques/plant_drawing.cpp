@@ -1,0 +1,27 @@
+#include "objgraphiques/plant_drawing.h"
+
+#include <cstdlib>
+
+void plant_drawing::add(look_fn look, paint_fn paint) {
+  parts_.push_back({std::move(look), std::move(paint), std::string(), false});
+}
+
+int plant_drawing::paint(bool everything) {
+  int painted = 0;
+  for (part& p : parts_) {
+    current_.clear();
+    p.look(current_);
+    if (!everything && p.ever && current_ == p.painted) continue;
+    // The look is taken before painting: a painting that erases its previous state changes it.
+    p.painted.swap(current_);
+    p.ever = true;
+    p.paint();
+    ++painted;
+  }
+  return painted;
+}
+
+bool full_redraw_forced() {
+  const char* v = std::getenv("SUDZ_FULL_REDRAW");
+  return v != nullptr && *v != '\0' && std::strcmp(v, "0") != 0;
+}
