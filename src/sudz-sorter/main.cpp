@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include <FL/Fl_Double_Window.H>
 #include <FL/forms.H>
 
 #include "IOshare/IOsharemem_server.h"
+#include "objgraphiques/plant_window.h"
 #include "sudz-sorter/sorter_plant.h"
 #include "sudz-sorter/sorter_window.h"
 #include "sudz/end_guard.h"

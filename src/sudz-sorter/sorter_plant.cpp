@@ -4,6 +4,8 @@
 
 #include <FL/Enumerations.H>
 
+#include "objgraphiques/plant_drawing.h"
+
 const char* const sorter_signals[sorter_input_count + sorter_output_count] = {
     "Ent", "Fin", "Gd",  "Bo",  "Bf",  "Wg",  "Wc",  "Wd",  "Ch",  "Egr", "Egs",
     "Edr", "Dem", "Tap", "BrF", "BrO", "WaG", "WaD", "EgA", "EgR", "EdA"};
@@ -272,6 +274,23 @@ int sorter_plant::count(bin_side bin, box_kind kind) const {
   for (const delivery& d : deliveries_)
     if (d.bin == bin && d.kind == kind) ++n;
   return n;
+}
+
+void sorter_plant::look(std::string& look) const {
+  for (int i = 0; i < manager_.part_count(); ++i) {
+    const movepart* p = manager_.part(i);
+    append_look(look, p->xpos());
+    append_look(look, p->ypos());
+  }
+  append_look(look, belt_.traveling());
+  append_look(look, gate_.actual_position());
+  append_look(look, gate_.last_position());
+  append_look(look, wagon_.xpos());
+  append_look(look, wagon_.previous_xpos());
+  append_look(look, wagon_.is_loaded());
+  append_look(look, left_ejector_.actual_position());
+  append_look(look, right_ejector_.actual_position());
+  append_look(look, deliveries_.size());
 }
 
 std::string sorter_plant::positions() const {

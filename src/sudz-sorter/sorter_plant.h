@@ -122,6 +122,10 @@ class sorter_plant {
   int boxes_fed() const { return fed_; }
   int boxes_present() const { return static_cast<int>(boxes_.size()); }
 
+  // Appends to look what the painting of the parts and of the window's scenery depends on:
+  // every part's origin, the moving devices' positions and the counts.
+  void look(std::string& look) const;
+
   // Every registered part's origin, in registration order: "x y" per part with 3 decimals.
   std::string positions() const;
 

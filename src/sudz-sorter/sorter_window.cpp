@@ -16,6 +16,8 @@
 
 #include "IOshare/IOsharemem_server.h"
 #include "formspp/fl_drawing.h"
+#include "objgraphiques/plant_drawing.h"
+#include "objgraphiques/plant_window.h"
 #include "sudz-sorter/sorter_plant.h"
 
 const char* const floor_alarm_text =
@@ -66,7 +68,7 @@ void draw_counter(int x, const sorter_plant& plant, bin_side bin, Fl_Color backg
 
 sorter_window build_sorter_window() {
   sorter_window w;
-  w.window = new Fl_Double_Window(P::width, P::height);
+  w.window = new plant_window(P::width, P::height);
   w.window->box(FL_NO_BOX);
   w.window_colour = w.window->color();
   new Fl_Box(FL_FLAT_BOX, 0, 0, P::width, P::height, nullptr);
@@ -95,6 +97,14 @@ void draw_scenery(const sorter_plant& plant) {
                 "Arrivee");
   draw_counter(P::left_bin_in - 60, plant, bin_side::left, FL_WHITE);
   draw_counter(P::right_bin_in - 60, plant, bin_side::right, FL_WHITE);
+}
+
+void add_sorter_parts(plant_drawing& drawing, sorter_plant& plant) {
+  drawing.add([&plant](std::string& look) { plant.look(look); },
+              [&plant] {
+                plant.draw_all();
+                draw_scenery(plant);
+              });
 }
 
 int run_sorter(sorter_window& w, sorter_plant& plant, IOsharemem_server* server) {
