@@ -30,7 +30,7 @@
 
 #include "IOshare/IOsharemem_server.h"
 #include "IOshare/exchange_area.h"
-#include "sudz/startup.h"
+#include "plantkit/plant_start.h"
 #include "rate_measure.h"
 
 namespace {
@@ -61,9 +61,11 @@ void print_latency(const char* what, std::vector<double> v) {
 }
 
 int latency(const std::string& trace) {
-  std::list<std::string> in, out;
-  for (int i = 0; i < 11; ++i) in.emplace_back(table_signaux[i]);
-  for (int i = 11; i < 22; ++i) out.emplace_back(table_signaux[i]);
+  // An area the size of the washing machine's.
+  const std::list<std::string> in = {"T",   "Niv", "Vide", "Tr",   "St",  "Prel",
+                                     "Lav", "Rinc", "Ess", "T1mt", "T5mt"};
+  const std::list<std::string> out = {"nF",  "H",   "Vo",  "So",  "Pw", "Vi",
+                                      "AvL", "ArL", "AvR", "T1m", "T5m"};
   IOsharemem_server up(in, out);
   const char* poll = std::getenv("TRACE_POLL_US");
   const std::string command =

@@ -2,16 +2,19 @@
 
 #include <cstdlib>
 
+#include <FL/Fl_Window.H>
+
 void plant_drawing::add(look_fn look, paint_fn paint) {
   parts_.push_back({std::move(look), std::move(paint), std::string(), false});
 }
 
-int plant_drawing::paint(bool everything) {
+int plant_drawing::paint(bool everything, Fl_Window* window) {
   int painted = 0;
   for (part& p : parts_) {
     current_.clear();
     p.look(current_);
     if (!everything && p.ever && current_ == p.painted) continue;
+    if (painted == 0 && window != nullptr) window->make_current();
     // The look is taken before painting: a painting that erases its previous state changes it.
     p.painted.swap(current_);
     p.ever = true;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+class Fl_Window;
+
 // Appends the bytes of v to a look.
 template <typename T>
 void append_look(std::string& look, const T& v) {
@@ -31,9 +33,10 @@ class plant_drawing {
   void add(look_fn look, paint_fn paint);
 
   // Paints, in order, every part whose look differs from its look when it was last painted (all
-  // of them when everything is true, or when nothing was painted yet). Returns the number of
-  // parts painted.
-  int paint(bool everything);
+  // of them when everything is true, or when nothing was painted yet), into window made current
+  // before the first of them (into the current surface when window is null). Returns the
+  // number of parts painted.
+  int paint(bool everything, Fl_Window* window = nullptr);
 
   int part_count() const { return static_cast<int>(parts_.size()); }
 

@@ -5,13 +5,12 @@
 // Creates the exchange area, starts the controller as the simulator does and shows its outputs
 // beside the inputs that a person sets and sends.
 #include <cstdio>
-#include <cstdlib>
 
 #include "IOshare/IOsharemem_server.h"
+#include "plantkit/end_guard.h"
+#include "plantkit/plant_start.h"
 #include "sudz-panel/manual_plant.h"
 #include "sudz-panel/panel_options.h"
-#include "sudz/end_guard.h"
-#include "sudz/startup.h"
 
 namespace {
 
@@ -41,17 +40,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sudz-panel: %s\n", o.error.c_str());
     return 1;
   }
-  if (o.command.empty()) {
-    std::fputs("ERREUR de parametre:\n sudz-panel <controleur>\n\n", stderr);
-    return 0;
-  }
-
-  // The area is complete (names, zero values, clock 0, lock free) before the controller starts.
-  IOsharemem_server* server = new IOsharemem_server(o.inputs, o.outputs);
+  const plant_description panel{"sudz-panel", help_text,
+                                 {o.inputs.begin(), o.inputs.end()},
+                                 {o.outputs.begin(), o.outputs.end()}};
+  // Without a controller, the usage text; the area is complete before the controller starts.
+  IOsharemem_server* server = open_plant_area(panel, o.command);
+  if (server == nullptr) return 0;
   install_end_guard(server);
-  std::fflush(nullptr);
-  int ignored = std::system(launch_text(o.command, server->memory_ident()).c_str());
-  (void)ignored;
 
   run_manual_plant(*server, o.inputs, o.outputs);
   server->sharing_terminate();

@@ -1,11 +1,18 @@
 #include "sudz-panel/panel_options.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "IOshare/exchange_area.h"
-#include "sudz/startup.h"
+#include "plantkit/plant_start.h"
 
 namespace {
+
+// The washing machine's names, inputs then outputs: what a controller written for it expects.
+const char* const machine_inputs[] = {"T",    "Niv",  "Vide", "Tr",   "St",  "Prel",
+                                      "Lav",  "Rinc", "Ess",  "T1mt", "T5mt"};
+const char* const machine_outputs[] = {"nF",  "H",   "Vo",  "So",  "Pw", "Vi",
+                                       "AvL", "ArL", "AvR", "T1m", "T5m"};
 
 // Splits "A,B,C" at commas; refuses what the area cannot hold.
 bool split_names(const std::string& list, const char* option, std::list<std::string>* names,
@@ -38,8 +45,8 @@ bool split_names(const std::string& list, const char* option, std::list<std::str
 
 panel_options parse_panel_options(int argc, char** argv) {
   panel_options o;
-  for (int i = 0; i < 11; ++i) o.inputs.emplace_back(table_signaux[i]);
-  for (int i = 11; i < 22; ++i) o.outputs.emplace_back(table_signaux[i]);
+  o.inputs.assign(std::begin(machine_inputs), std::end(machine_inputs));
+  o.outputs.assign(std::begin(machine_outputs), std::end(machine_outputs));
   int i = 1;
   for (; i < argc; ++i) {
     const char* a = argv[i];

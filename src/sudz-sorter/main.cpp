@@ -7,18 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <list>
 #include <string>
 #include <vector>
 
-#include <FL/forms.H>
-
-#include "IOshare/IOsharemem_server.h"
 #include "objgraphiques/plant_window.h"
+#include "plantkit/plant_start.h"
 #include "sudz-sorter/sorter_plant.h"
 #include "sudz-sorter/sorter_window.h"
-#include "sudz/end_guard.h"
-#include "sudz/startup.h"
 
 namespace {
 
@@ -43,23 +38,14 @@ const char help_text[] =
     "window is closed, 1 when a box falls to the floor or the area cannot be\n"
     "created. See sudz-sorter(1).\n";
 
-// Creates the exchange area with the line's names and launches the controller, as the washing
-// machine does. With an empty command, the usage text and null.
-IOsharemem_server* init_sorter_area(const std::string& command) {
-  if (command.empty()) {
-    std::fputs("ERREUR de parametre:\n sudz-sorter <controleur>\n\n", stderr);
-    return nullptr;
-  }
-  std::list<std::string> inputs, outputs;
-  for (int i = 0; i < sorter_input_count; ++i) inputs.emplace_back(sorter_signals[i]);
+plant_description sorting_line() {
+  plant_description d;
+  d.name = "sudz-sorter";
+  d.help = help_text;
+  for (int i = 0; i < sorter_input_count; ++i) d.inputs.emplace_back(sorter_signals[i]);
   for (int k = 0; k < sorter_output_count; ++k)
-    outputs.emplace_back(sorter_signals[sorter_input_count + k]);
-  auto* server = new IOsharemem_server(inputs, outputs);
-  const std::string text = launch_text(command, server->memory_ident());
-  std::fflush(nullptr);
-  int ignored = std::system(text.c_str());
-  (void)ignored;
-  return server;
+    d.outputs.emplace_back(sorter_signals[sorter_input_count + k]);
+  return d;
 }
 
 bool all_digits(const char* s) {
@@ -72,10 +58,7 @@ bool all_digits(const char* s) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::fputs(help_text, stdout);
-    return 0;
-  }
+  const plant_description line = sorting_line();
   // "--seed N" before the controller command chooses the sequence of kinds; it is taken out
   // of the arguments that the controller and the toolkit see.
   std::vector<char*> args(argv, argv + argc);
@@ -91,18 +74,12 @@ int main(int argc, char** argv) {
   args.push_back(nullptr);
   int count = static_cast<int>(args.size()) - 1;
 
-  const std::string command = controller_command(count, args.data());
-  IOsharemem_server* server = init_sorter_area(command);
-  if (server == nullptr) {
-    std::fputs("probleme interne de memoire\n\n", stderr);
-    return 0;
-  }
-  install_end_guard(server);
+  IOsharemem_server* server = start_plant(line, count, args.data());
+  if (server == nullptr) return 0;
 
-  fl_initialize(&count, args.data(), nullptr, nullptr, 0);
   sorter_window w = build_sorter_window();
   // Lives until the process ends, like the window.
   static sorter_plant* plant = new sorter_plant(w.window, w.window_colour, sequence);
   show_sorter_window(w);
-  return run_sorter(w, *plant, server);
+  return run_sorter(line, w, *plant, *server);
 }

@@ -1,23 +1,18 @@
 #include "sudz-sorter/sorter_window.h"
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
-#include <FL/Fl_Double_Window.H>
-#include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 #include <FL/forms.H>
 
-#include "IOshare/IOsharemem_server.h"
 #include "formspp/fl_drawing.h"
 #include "objgraphiques/plant_drawing.h"
 #include "objgraphiques/plant_window.h"
+#include "plantkit/plant_cycle.h"
+#include "plantkit/plant_start.h"
 #include "sudz-sorter/sorter_plant.h"
 
 const char* const floor_alarm_text =
@@ -53,15 +48,6 @@ void draw_counter(int x, const sorter_plant& plant, bin_side bin, Fl_Color backg
   fl_rectf(x, 412, 170, 22, background);
   fl_rect(x, 412, 170, 22, FL_BLACK);
   fl_drw_String(FL_ALIGN_LEFT, x + 5, 412, 165, 22, FL_BLACK, 14, FL_TIMES, text);
-}
-
-[[noreturn]] void alarm_end(sorter_window& w, const sorter_plant& plant,
-                            IOsharemem_server* server) {
-  fl_alert("%s", floor_alarm_text);
-  fl_hide_form(w.window);
-  server->sharing_terminate();
-  report_counts(plant);
-  std::exit(1);
 }
 
 }  // namespace
@@ -107,39 +93,20 @@ void add_sorter_parts(plant_drawing& drawing, sorter_plant& plant) {
               });
 }
 
-int run_sorter(sorter_window& w, sorter_plant& plant, IOsharemem_server* server) {
-  bool quit = false;
+int run_sorter(const plant_description& line, sorter_window& w, sorter_plant& plant,
+               IOsharemem_server& server) {
   size_t reported = 0;
-  int inputs[sorter_input_count];
-  int outputs[sorter_output_count];
-  do {
-    if (w.window->shown()) {
-      w.window->make_current();
-    } else {
-      quit = true;
-    }
-    Fl::check();
-    if (Fl::readqueue() == w.quitter) quit = true;
-
-    plant.compute_inputs(inputs);
-    for (int i = 0; i < sorter_input_count; ++i) server->setreset_input(i, inputs[i]);
-    server->inputs_go();
-    for (int k = 0; k < sorter_output_count; ++k) outputs[k] = server->output_value(k);
-
-    if (w.window->shown()) w.window->make_current();
+  plant_hooks hooks;
+  hooks.inputs = [&](int* value, bool*) { plant.compute_inputs(value); };
+  hooks.step = [&](const int* outputs) -> const char* {
     const bool safe = plant.step(outputs);
     for (; reported < plant.deliveries().size(); ++reported)
       report_delivery(plant.deliveries()[reported]);
-    if (!safe) alarm_end(w, plant, server);
-    if (w.window->shown()) {
-      plant.draw_all();
-      draw_scenery(plant);
-    }
-    usleep(5000);
-  } while (!quit && w.window->shown());
-
-  if (w.window->shown()) fl_hide_form(w.window);
-  server->sharing_terminate();
-  report_counts(plant);
-  return 0;
+    return safe ? nullptr : floor_alarm_text;
+  };
+  plant_drawing drawing;
+  add_sorter_parts(drawing, plant);
+  hooks.drawing = &drawing;
+  hooks.at_end = [&] { report_counts(plant); };
+  return run_plant(line, hooks, server, w.window, w.quitter);
 }

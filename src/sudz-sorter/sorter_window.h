@@ -11,6 +11,7 @@ class plant_drawing;
 class plant_window;
 class IOsharemem_server;
 class sorter_plant;
+struct plant_description;
 
 struct sorter_window {
   plant_window* window = nullptr;
@@ -32,10 +33,11 @@ void draw_scenery(const sorter_plant& plant);
 // when a part has moved or a count has changed.
 void add_sorter_parts(plant_drawing& drawing, sorter_plant& plant);
 
-// Runs cycles until "Quitter" or the window is closed; then hides the window, sets the input
-// clock to -1 and returns 0. A box on the floor shows the alarm, hides the window, sets the
+// Runs the kit's cycle until "Quitter" or the window is closed; then hides the window, sets
+// the input clock to -1 and returns 0. A box on the floor shows the alarm, hides the window, sets the
 // clock to -1 and exits with status 1. Each delivery is written on standard output as it
 // happens, and the counts when the run ends.
-int run_sorter(sorter_window& w, sorter_plant& plant, IOsharemem_server* server);
+int run_sorter(const plant_description& line, sorter_window& w, sorter_plant& plant,
+               IOsharemem_server& server);
 
 #endif

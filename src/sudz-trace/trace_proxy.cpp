@@ -23,8 +23,8 @@
 #include "IOshare/IOsharemem_client.h"
 #include "IOshare/IOsharemem_server.h"
 #include "IOshare/exchange_area.h"
-#include "sudz/end_guard.h"
-#include "sudz/startup.h"
+#include "plantkit/end_guard.h"
+#include "plantkit/plant_start.h"
 
 namespace {
 

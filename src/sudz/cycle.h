@@ -12,7 +12,7 @@ struct machine_window;
 extern const char* const boiling_alarm_text;
 extern const char* const overflow_alarm_text;
 
-// Runs cycles until "Quitter" or the window is closed, then hides the
+// Runs the kit's cycle until "Quitter" or the window is closed, then hides the
 // window, sets the input clock to -1 and returns 0. An alarm shows its
 // alert, hides the window, sets the clock to -1 and exits with status 1.
 int run_simulation(machine_window& w, machine_plant& plant, IOsharemem_server* server);

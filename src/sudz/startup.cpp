@@ -1,9 +1,5 @@
 #include "sudz/startup.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <list>
-
 #include "IOshare/IOsharemem_server.h"
 #include "sudz/plant.h"
 
@@ -13,40 +9,41 @@ const char table_signaux[22][22] = {
 
 int actionneur[11] = {};
 
-std::string controller_command(int argc, char** argv) {
-  std::string command;
-  for (int i = 1; i < argc; ++i) {
-    command += argv[i];
-    command += ' ';
-  }
-  return command;
+namespace {
+
+const char help_text[] =
+    "usage: sudz <controleur> [arguments...]\n"
+    "\n"
+    "Shows a washing machine and lets a controller program drive it.\n"
+    "The arguments form the command that starts the controller; the simulator\n"
+    "appends \"-automemlink <ident>\" and runs it in the background. The two meet\n"
+    "in a shared-memory exchange area of 11 inputs and 11 outputs:\n"
+    "\n"
+    "  inputs:  T Niv Vide Tr St Prel Lav Rinc Ess T1mt T5mt\n"
+    "  outputs: nF H Vo So Pw Vi AvL ArL AvR T1m T5m\n"
+    "\n"
+    "Exit status: 0 when the run ends by \"Quitter\" or the window is closed,\n"
+    "1 after the boiling or overflow alarm or when the area cannot be created.\n"
+    "See sudz(1).\n";
+
+plant_description describe_machine() {
+  plant_description d;
+  d.name = "sudz";
+  d.help = help_text;
+  for (int i = 0; i < 11; ++i) d.inputs.emplace_back(table_signaux[i]);
+  for (int i = 11; i < 22; ++i) d.outputs.emplace_back(table_signaux[i]);
+  return d;
 }
 
-std::string launch_text(const std::string& command, int ident) {
-  return command + " -automemlink " + std::to_string(ident) + " &";
+}  // namespace
+
+const plant_description& washing_machine() {
+  static const plant_description d = describe_machine();
+  return d;
 }
 
 IOsharemem_server* init_partage_mem(const char* command) {
-  if (command == nullptr || command[0] == '\0') {
-    std::fputs("ERREUR de parametre:\n sudz <controleur>\n\n", stderr);
-    return nullptr;
-  }
-  std::list<std::string> inputs;
-  std::list<std::string> outputs;
-  for (int i = 0; i < 11; ++i) inputs.emplace_back(table_signaux[i]);
-  for (int i = 11; i < 22; ++i) outputs.emplace_back(table_signaux[i]);
-
-  // The area is complete (names, zero values, clock 0, lock free) before
-  // the controller can start.
-  auto* server = new IOsharemem_server(inputs, outputs);
-  std::string text = launch_text(command, server->memory_ident());
-  // Flush first so that buffered output is not written twice by the shell's child.
-  std::fflush(nullptr);
-  // The trailing "&" makes the shell return at once; a controller that
-  // cannot start leaves only the shell's own message.
-  int ignored = std::system(text.c_str());
-  (void)ignored;
-  return server;
+  return open_plant_area(washing_machine(), command != nullptr ? command : "");
 }
 
 void actuator_set(IOsharemem_server* server) {

@@ -1,9 +1,12 @@
-// Start-up of the simulator: the signal table, the controller command, the
-// exchange area and the controller's launch.
+// Start-up of the washing machine: its signal table and description, the
+// exchange area and the controller's launch (through the plant kit), and
+// the copy of the outputs.
 #ifndef SUDZ_STARTUP_H
 #define SUDZ_STARTUP_H
 
 #include <string>
+
+#include "plantkit/plant_start.h"
 
 class IOsharemem_server;
 struct plant_inputs;
@@ -16,12 +19,9 @@ extern const char table_signaux[22][22];
 // The outputs as last read by actuator_set; the cycle treats exactly 1 as on.
 extern int actionneur[11];
 
-// Every argument after the program name followed by one blank, unquoted,
-// so the shell later splits the command at blanks.
-std::string controller_command(int argc, char** argv);
-
-// The controller command, " -automemlink ", the identifier and " &".
-std::string launch_text(const std::string& command, int ident);
+// The washing machine for the kit: "sudz", its help text and the names of
+// table_signaux.
+const plant_description& washing_machine();
 
 // Creates the exchange area with the 22 names and launches the controller
 // in the background through the shell. With an empty command, writes the

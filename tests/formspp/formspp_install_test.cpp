@@ -106,4 +106,74 @@ TEST(FormsppInstall, AProgramBuildsAndRunsAgainstTheInstalledCopy) {
   EXPECT_EQ(testsupport::read_file(out), "panel|1|2.50|42\n");
 }
 
+// A plant of one's own against the installed kit, nothing on LD_LIBRARY_PATH: built in one line
+// through pkg-config, and as a CMake project that finds the package. Each installed library
+// finds its own siblings, even when the program itself does not name them (--as-needed).
+const char* kSegmentProgram = R"(#include <cstdio>
+#include "formspp/dialogs.h"
+int main() { std::printf("%d\n", point_dans_segment(5, 0.5, 0, 0, 10, 0, 1)); }
+)";
+
+const char* kPlantProgram = R"(#include <cstdio>
+#include "Stringpp/Stringpp.h"
+#include "objgraphiques/cuve.h"
+#include "plantkit/plant_start.h"
+int main() {
+  cuve tank(nullptr, 20, 450, 300, 350, 1, 280, 0, 10.0, 1);
+  std::printf("%s|%d|%s\n", launch_text("ctrl ", 7).c_str(), tank.empty() ? 1 : 0,
+              dtoS(2.5, 1).c_str());
+}
+)";
+
+const char* kPlantProject = R"(cmake_minimum_required(VERSION 3.16)
+project(plant CXX)
+find_package(sudz CONFIG REQUIRED)
+add_executable(plant plant.cpp)
+target_link_libraries(plant PRIVATE sudz::plantkit sudz::objgraphiques)
+)";
+
+TEST(FormsppInstall, APlantBuildsAgainstTheInstalledKit) {
+#ifdef FORMSPP_TEST_SANITIZED
+  GTEST_SKIP() << "this build's libraries need the sanitizer runtime";
+#endif
+  testsupport::temp_dir dir;
+  const std::string log = dir.file("log"), prefix = dir.file("prefix");
+  for (const char* component : {"IOshare", "formspp", "plantkit"})
+    ASSERT_TRUE(shell("cmake --install '" + env("SUDZ_BUILD_DIR") + "' --component " + component +
+                          " --prefix '" + prefix + "'",
+                      log))
+        << testsupport::read_file(log);
+  if (access((prefix + "/lib/pkgconfig/plantkit.pc").c_str(), R_OK) != 0)
+    GTEST_SKIP() << "libraries installed outside lib/ in this configuration";
+  ASSERT_TRUE(shell("mkdir '" + dir.file("project") + "'", log));
+  testsupport::write_file(dir.file("segment.cpp"), kSegmentProgram);
+  testsupport::write_file(dir.file("plant.cpp"), kPlantProgram);
+  testsupport::write_file(dir.file("project/CMakeLists.txt"), kPlantProject);
+  testsupport::write_file(dir.file("project/plant.cpp"), kPlantProgram);
+
+  const std::string pc = "env -u LD_LIBRARY_PATH PKG_CONFIG_PATH='" + prefix + "/lib/pkgconfig' ";
+  const std::string plant_out = "ctrl  -automemlink 7 &|1|2.5\n";
+  struct row {
+    std::string build, program, out;
+  };
+  const row rows[] = {
+      {pc + "sh -c 'g++ -Wl,--as-needed segment.cpp $(pkg-config --cflags --libs formspp) -o s'",
+       "s", "1\n"},
+      {pc + "sh -c 'g++ -Wl,--as-needed plant.cpp "
+            "$(pkg-config --cflags --libs plantkit objgraphiques) -o p'",
+       "p", plant_out},
+      {"env -u LD_LIBRARY_PATH cmake -S project -B project/build -DCMAKE_PREFIX_PATH='" + prefix +
+           "' -DCMAKE_EXE_LINKER_FLAGS=-Wl,--as-needed && cmake --build project/build",
+       "project/build/plant", plant_out},
+  };
+  for (const row& r : rows) {
+    ASSERT_TRUE(shell("cd '" + dir.path() + "' && " + r.build, log))
+        << r.build << "\n" << testsupport::read_file(log);
+    const std::string out = dir.file("out");
+    ASSERT_TRUE(shell("(env -u LD_LIBRARY_PATH '" + dir.file(r.program) + "' > '" + out + "')", log))
+        << r.program << "\n" << testsupport::read_file(log);
+    EXPECT_EQ(testsupport::read_file(out), r.out) << r.program;
+  }
+}
+
 }  // namespace

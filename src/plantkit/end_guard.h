@@ -2,8 +2,8 @@
 // process: exit() from anywhere (the toolkit's own fatal errors included),
 // the terminal and session signals, and a crash. Without it a controller
 // would poll an area whose simulator is gone.
-#ifndef SUDZ_END_GUARD_H
-#define SUDZ_END_GUARD_H
+#ifndef PLANTKIT_END_GUARD_H
+#define PLANTKIT_END_GUARD_H
 
 class IOsharemem_server;
 

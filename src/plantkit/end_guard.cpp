@@ -1,4 +1,4 @@
-#include "sudz/end_guard.h"
+#include "plantkit/end_guard.h"
 
 #include <csignal>
 #include <cstdlib>
