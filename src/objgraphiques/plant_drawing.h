@@ -29,8 +29,11 @@ class plant_drawing {
   using look_fn = std::function<void(std::string& look)>;
   using paint_fn = std::function<void()>;
 
-  // Adds a part after the others. look appends to a string it is given empty.
-  void add(look_fn look, paint_fn paint);
+  // Adds a part after the others. look appends to a string it is given empty. A part whose
+  // painting blends into what lies under it (smoothed text drawn over itself darkens its edges
+  // until they settle) is also painted on the `settle` cycles after each painting its look
+  // asked for, as a painting every cycle would: 255 passes settle any blend of 8-bit colours.
+  void add(look_fn look, paint_fn paint, int settle = 0);
 
   // Paints, in order, every part whose look differs from its look when it was last painted (all
   // of them when everything is true, or when nothing was painted yet), into window made current
@@ -46,6 +49,8 @@ class plant_drawing {
     paint_fn paint;
     std::string painted;  // its look when last painted
     bool ever = false;
+    int settle = 0;
+    int settling = 0;  // paintings still to come for the blend to settle
   };
   std::vector<part> parts_;
   std::string current_;  // reused, so that a cycle allocates nothing

@@ -86,11 +86,13 @@ void draw_scenery(const sorter_plant& plant) {
 }
 
 void add_sorter_parts(plant_drawing& drawing, sorter_plant& plant) {
+  // The bins' labels are smoothed text drawn over what lies there.
   drawing.add([&plant](std::string& look) { plant.look(look); },
               [&plant] {
                 plant.draw_all();
                 draw_scenery(plant);
-              });
+              },
+              255);
 }
 
 int run_sorter(const plant_description& line, sorter_window& w, sorter_plant& plant,

@@ -13,8 +13,7 @@
 #include <vector>
 
 #include <FL/Fl.H>
-#include <FL/x.H>  // after the test framework: Xlib's macros clash with its names
-#include <X11/Xutil.h>
+#include <FL/x.H>
 
 #include "IOshare/IOsharemem_server.h"
 #include "objgraphiques/plant_drawing.h"
@@ -23,6 +22,7 @@
 #include "sudz/plant.h"
 #include "sudz/startup.h"
 #include "support/child_process.h"
+#include "support/window_pixels.h"
 
 namespace {
 
@@ -275,15 +275,6 @@ TEST(WashingProgramme, RunsAWholeProgrammeSafelyAndPausesOnTheDoor) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-// The window's pixels as the server holds them (a round trip: every drawing before is done).
-std::string pixels(Fl_Window* w) {
-  XImage* image = XGetImage(fl_display, fl_xid(w), 0, 0, w->w(), w->h(), AllPlanes, ZPixmap);
-  if (image == nullptr) return "";
-  std::string bytes(image->data, static_cast<size_t>(image->bytes_per_line) * image->height);
-  XDestroyImage(image);
-  return bytes;
-}
-
 // A machine window beside the others, shown, its devices given their colours.
 machine_window shown_machine(int x, machine_plant* plant_for_colours = nullptr) {
   machine_window w = build_machine_window();
@@ -334,18 +325,9 @@ TEST(WashingProgramme, DrawingOnlyWhatChangedShowsTheFullDrawingAlongAWholeProgr
     }
     mirror.compute_inputs(sim.controls, sim.out);
     mirror.apply_outputs(sim.out);
-    // Now and then the first window is uncovered: garbage where a window lay over it.
+    // Now and then the first window is uncovered.
     if (sim.cycles % 400 == 0) {
-      // A GC of its own: the toolkit's remembers the colour it last set.
-      Window xid = fl_xid(economical.window);
-      GC gc = XCreateGC(fl_display, xid, 0, nullptr);
-      XSetForeground(fl_display, gc, 0x00ff00);
-      XFillRectangle(fl_display, xid, gc, 0, 40, 500, 300);
-      XFreeGC(fl_display, gc);
-      XClearArea(fl_display, xid, 0, 40, 500, 300, True);
-      XSync(fl_display, False);
-      const long repaints = economical.window->repaints();
-      for (int i = 0; i < 1000 && economical.window->repaints() == repaints; ++i) Fl::wait(0.01);
+      testsupport::uncover(economical.window);
       ++exposed;
     }
     Fl::check();
@@ -361,7 +343,8 @@ TEST(WashingProgramme, DrawingOnlyWhatChangedShowsTheFullDrawingAlongAWholeProgr
       idle_requests += r1 - r0;
     }
     if (sim.plant.step() == 3 && sim.out[OUT_AVR] == 1) spin_drained = true;
-    if (first_difference.empty() && pixels(economical.window) != pixels(full.window))
+    if (first_difference.empty() &&
+        testsupport::window_pixels(economical.window) != testsupport::window_pixels(full.window))
       first_difference = sim.report();
     ++compared;
   };
