@@ -115,6 +115,10 @@ class sorter_plant {
   bool step(const int outputs[sorter_output_count]);
   // Paints every part where it stands (after the window was exposed, or at the start).
   void draw_all();
+  // A step paints the belt, the gate, the wagon and the ejectors only when they move; the next
+  // step paints them all, moved or not (after the window was repainted, or every cycle for a
+  // full painting).
+  void repaint_devices() { paint_devices_ = true; }
 
   // Deliveries since the start, in order, and the counts per bin and kind.
   const std::vector<delivery>& deliveries() const { return deliveries_; }
@@ -162,6 +166,8 @@ class sorter_plant {
   lsjack right_ejector_;
   std::list<box> boxes_;
   int previous_dem_ = 0;
+  bool paint_devices_ = true;
+  int painted_load_ = -1;  // the wagon's load as last painted
   int fed_ = 0;
   std::vector<delivery> deliveries_;
 };

@@ -86,6 +86,8 @@ void draw_scenery(const sorter_plant& plant) {
 }
 
 void add_sorter_parts(plant_drawing& drawing, sorter_plant& plant) {
+  // Painting everything (the window was repainted) includes the devices that the step paints.
+  drawing.add([](std::string&) {}, [&plant] { plant.repaint_devices(); });
   // The bins' labels are smoothed text drawn over what lies there.
   drawing.add([&plant](std::string& look) { plant.look(look); },
               [&plant] {
