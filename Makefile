@@ -4,7 +4,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run run-sorter test test-sanitize bench install screenshot fuzz clean
+.PHONY: all deps build run run-sorter run-gate test test-sanitize bench install screenshot fuzz clean
 
 all: build
 
@@ -24,6 +24,10 @@ run: build
 # Starts the sorting line with the bundled sorting-programme controller.
 run-sorter: build
 	@bash scripts/run-sorter $(BUILD)
+
+# Starts the automatic gate with the bundled gate-programme controller.
+run-gate: build
+	@bash scripts/run-gate $(BUILD)
 
 # Every test, under a private Xvfb where a test needs a display.
 test: build

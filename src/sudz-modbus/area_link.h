@@ -20,8 +20,9 @@
 #include <vector>
 
 #include "IOshare/IOsharemem_client.h"
+#include "sudz-modbus/area_values.h"
 
-class area_link {
+class area_link : public area_values {
  public:
   // Attaches segment ident (a message and exit 1 when that fails) and starts
   // polling.

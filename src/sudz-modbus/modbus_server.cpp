@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "sudz-modbus/area_link.h"
+#include "sudz-modbus/modbus_request.h"
 
 namespace {
 
@@ -25,7 +26,6 @@ constexpr int kMaxLengthField = 254;  // unit id + the largest PDU (253)
 constexpr auto kFrameTimeout = milliseconds(2000);
 constexpr auto kIdleTimeout = milliseconds(60000);
 constexpr int kTickMs = 100;
-constexpr int kGatewayTargetFailed = 0x0B;
 
 int word(const uint8_t* p) {
   return (p[0] << 8) | p[1];
@@ -183,20 +183,14 @@ const char* modbus_server::read_from(connection& c) {
 bool modbus_server::answer(connection& c, const uint8_t* frame, int length) {
   c.last_request = steady_clock::now();
   modbus_set_socket(ctx_, c.fd);
-  const uint8_t* pdu = frame + kHeaderLength;
-  if (options_.unit >= 0 && frame[6] != options_.unit) {
-    return modbus_reply_exception(ctx_, frame, kGatewayTargetFailed) >= 0;
-  }
-  const int exception = map_.check(pdu, length - kHeaderLength);
-  if (exception != 0) return modbus_reply_exception(ctx_, frame, exception) >= 0;
-  const int function = pdu[0];
-  if (function == 0x05 || function == 0x06 || function == 0x0F || function == 0x10) {
-    map_.apply_writes(pdu, area_);
+  bool wrote = false;
+  const bool sent =
+      answer_request(ctx_, mapping_, map_, area_, options_.unit, frame, length, &wrote);
+  if (wrote) {
     last_write_ = steady_clock::now();
     watchdog_armed_ = options_.watchdog_ms > 0;
   }
-  map_.fill(mapping_, area_);
-  return modbus_reply(ctx_, frame, length, mapping_) >= 0;
+  return sent;
 }
 
 void modbus_server::close_connection(size_t index, const char* why) {

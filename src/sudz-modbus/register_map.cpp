@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "sudz-modbus/area_link.h"
+#include "sudz-modbus/area_values.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ int register_map::check(const uint8_t* pdu, int length) const {
   }
 }
 
-void register_map::apply_writes(const uint8_t* pdu, area_link& area) const {
+void register_map::apply_writes(const uint8_t* pdu, area_values& area) const {
   const int address = word(pdu + 1);
   switch (pdu[0]) {
     case 0x05:
@@ -101,7 +101,7 @@ modbus_mapping_t* register_map::new_mapping() const {
   return modbus_mapping_new(m_, n_, m_, clock_ + 2);
 }
 
-void register_map::fill(modbus_mapping_t* mapping, const area_link& area) const {
+void register_map::fill(modbus_mapping_t* mapping, const area_values& area) const {
   int32_t clock = 0;
   const std::vector<int> in = area.inputs(&clock);
   for (int i = 0; i < n_; ++i) {
@@ -118,7 +118,7 @@ void register_map::fill(modbus_mapping_t* mapping, const area_link& area) const 
   }
 }
 
-std::string register_map::describe(const area_link& area) const {
+std::string register_map::describe(const area_values& area) const {
   std::string text = "Modbus map: " + std::to_string(n_) + " inputs, " + std::to_string(m_) +
                      " outputs\n  address  discrete input/input register  coil/holding register\n";
   char line[160];

@@ -19,7 +19,7 @@
 
 #include <modbus.h>
 
-class area_link;
+class area_values;
 
 class register_map {
  public:
@@ -36,15 +36,15 @@ class register_map {
   int check(const uint8_t* pdu, int length) const;
 
   // Applies a checked write request to the area's outputs; reads do nothing.
-  void apply_writes(const uint8_t* pdu, area_link& area) const;
+  void apply_writes(const uint8_t* pdu, area_values& area) const;
 
   // A libmodbus mapping large enough for the map; fill() copies the area
   // into it so that modbus_reply answers reads with what the area holds.
   modbus_mapping_t* new_mapping() const;
-  void fill(modbus_mapping_t* mapping, const area_link& area) const;
+  void fill(modbus_mapping_t* mapping, const area_values& area) const;
 
   // The map as printed at start, with the signals' names.
-  std::string describe(const area_link& area) const;
+  std::string describe(const area_values& area) const;
 
  private:
   int n_, m_, clock_;

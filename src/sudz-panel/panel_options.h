@@ -23,4 +23,9 @@ struct panel_options {
 // characters or more, or more than 41 names (the exchange area has no room for them).
 panel_options parse_panel_options(int argc, char** argv);
 
+// Splits "A,B,C" at commas into names, refusing what the area cannot hold (as above); option
+// names the list in the message.
+bool panel_names(const std::string& list, const char* option, std::list<std::string>* names,
+                 std::string* error);
+
 #endif

@@ -1,0 +1,381 @@
+#!/usr/bin/python3
+"""sudz-classroom end to end: three seats, the washing machine in seat 2,
+operated from a headless chromium through noVNC, the wall, repair and stop.
+Only this test's own seats, ports, processes and segments are looked at."""
+import base64
+import ctypes
+import json
+import os
+import re
+import shutil
+import socket
+import stat
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from selenium import webdriver
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
+from selenium.webdriver.chrome.service import Service
+
+BUILD = os.environ.get("SUDZ_BUILD_DIR", "build")
+TOOL = os.path.join(BUILD, "src/sudz-classroom/sudz-classroom")
+SUDZ = os.path.join(BUILD, "src/sudz/sudz")
+PROGRAMME = os.path.join(BUILD, "examples/washing_programme")
+ST = 4            # input "St": slot 4 of the inputs
+INPUTS_AT = 32    # byte offset of the input values in the exchange area
+DEMARRER = (280, 485)  # centre of "Demarrer" in the machine window
+
+
+def wait(pred, seconds=60, what="condition"):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        v = pred()
+        if v:
+            return v
+        time.sleep(0.1)
+    raise AssertionError("timed out waiting for " + what)
+
+
+def free_base(n):
+    """A port with the n following ones free on loopback."""
+    for _ in range(200):
+        with socket.socket() as s:
+            s.bind(("127.0.0.1", 0))
+            base = s.getsockname()[1]
+        if base + n > 65535:
+            continue
+        ok = True
+        for p in range(base, base + n + 1):
+            with socket.socket() as s:
+                try:
+                    s.bind(("127.0.0.1", p))
+                except OSError:
+                    ok = False
+                    break
+        if ok:
+            return base
+    raise AssertionError("no free ports")
+
+
+def tool(*args, check=True):
+    r = subprocess.run([TOOL] + list(args), capture_output=True, text=True, timeout=120)
+    if check and r.returncode != 0:
+        raise AssertionError("%s: %d\n%s%s" % (args, r.returncode, r.stdout, r.stderr))
+    return r
+
+
+def marked_pids(prefix):
+    want = ("SUDZ_SEAT=" + prefix).encode()
+    out = []
+    for n in os.listdir("/proc"):
+        if n.isdigit():
+            try:
+                with open("/proc/%s/environ" % n, "rb") as f:
+                    if any(v.startswith(want) for v in f.read().split(b"\0")):
+                        out.append(int(n))
+            except OSError:
+                pass
+    return out
+
+
+def cmdline(pid):
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            return f.read().split(b"\0")
+    except OSError:
+        return []
+
+
+def listeners(ports):
+    """Local addresses listening on any of ports, from ss."""
+    out = subprocess.run(["ss", "-Hltn"], capture_output=True, text=True).stdout
+    found = []
+    for line in out.splitlines():
+        local = line.split()[3]
+        addr, port = local.rsplit(":", 1)
+        if int(port) in ports:
+            found.append(addr)
+    return found
+
+
+def segment_ids():
+    with open("/proc/sysvipc/shm") as f:
+        next(f)
+        return {int(l.split()[1]) for l in f}
+
+
+def read_input(shmid, slot):
+    """Input slot of the area; slot -1 is the input clock at offset 0."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    libc.shmat.restype = ctypes.c_void_p
+    libc.shmat.argtypes = [ctypes.c_int, ctypes.c_void_p, ctypes.c_int]
+    p = libc.shmat(shmid, None, 0o10000)  # SHM_RDONLY
+    if p in (None, ctypes.c_void_p(-1).value):
+        return None
+    try:
+        return ctypes.c_int32.from_address(p + (INPUTS_AT + 4 * slot if slot >= 0 else 0)).value
+    finally:
+        libc.shmdt(ctypes.c_void_p(p))
+
+
+def screen_rgb(xenv, geometry):
+    raw = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=xenv,
+                         capture_output=True, check=True).stdout
+    w, h = geometry
+    assert len(raw) == w * h * 3
+    return raw
+
+
+def browser():
+    opts = webdriver.ChromeOptions()
+    opts.binary_location = "/usr/bin/chromium"
+    profile = tempfile.mkdtemp(prefix="classroom-chromium-")
+    for f in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+              "--disable-background-networking", "--disable-component-update", "--disable-sync",
+              "--user-data-dir=" + profile, "--window-size=1400,1000"):
+        opts.add_argument(f)
+    d = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=opts)
+    d.profile_dir = profile
+    return d
+
+
+# The canvas's pixels at every 8th pixel of every 8th row, as RGB bytes.
+CANVAS_SAMPLES = """
+const c = document.querySelector('#noVNC_container canvas');
+if (!c || c.width < 2) return null;
+const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+let s = '';
+for (let y = 0; y < c.height; y += 8)
+  for (let x = 0; x < c.width; x += 8) {
+    const i = 4 * (y * c.width + x);
+    s += String.fromCharCode(d[i], d[i + 1], d[i + 2]);
+  }
+return [c.width, c.height, btoa(s)];
+"""
+
+
+class Classroom(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        cls.state = tempfile.mkdtemp(prefix="classroom-test-")
+        os.rmdir(cls.state)  # the tool makes it, mode 0700
+        cls.base = free_base(3)
+        r = tool("start", "--seats", "3", "--port", str(cls.base), "--state", cls.state)
+        cls.table = r.stdout
+        with open(os.path.join(cls.state, "classroom.json")) as f:
+            cls.data = json.load(f)
+        cls.driver = None
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.driver:
+            cls.driver.quit()
+            shutil.rmtree(cls.driver.profile_dir, ignore_errors=True)
+        if os.path.isdir(cls.state):
+            tool("stop", "--state", cls.state, check=False)
+
+    def seat(self, k):
+        return self.data["seats"][str(k)]
+
+    def open_seat(self, k, password):
+        """Opens seat k's URL as a student does: Connect, then the password."""
+        d = self.driver
+        d.get("http://127.0.0.1:%d/vnc.html" % (self.base + k))
+        wait(lambda: d.find_element(By.ID, "noVNC_connect_button").is_displayed(), what="page")
+        d.find_element(By.ID, "noVNC_connect_button").click()
+        box = wait(lambda: (lambda e: e if e.is_displayed() else None)(
+            d.find_element(By.ID, "noVNC_password_input")), what="password box")
+        box.send_keys(password)
+        d.find_element(By.ID, "noVNC_credentials_button").click()
+
+    def test_1_table_and_files(self):
+        rows = [l.split() for l in self.table.splitlines()[1:4]]
+        self.assertEqual([r[0] for r in rows], ["1", "2", "3"])
+        passwords = [r[3] for r in rows]
+        self.assertTrue(all(len(p) >= 10 for p in passwords))
+        self.assertEqual(len(set(p[:8] for p in passwords)), 3, "distinct where VNC compares")
+        for k, r in enumerate(rows, 1):
+            self.assertEqual(r[2], "http://127.0.0.1:%d/vnc.html" % (self.base + k))
+        self.assertRegex(self.table, r"wall: http://127\.0\.0\.1:%d/wall/[\w-]{20,}/" % self.base)
+        self.assertEqual(stat.S_IMODE(os.stat(self.state).st_mode), 0o700)
+        for name in ("classroom.json", "seats.txt", "seat-1.pass", "seat-2.pass", "seat-3.pass"):
+            self.assertEqual(stat.S_IMODE(os.stat(os.path.join(self.state, name)).st_mode),
+                             0o600, name)
+        env = tool("env", "2", "--state", self.state).stdout
+        self.assertIn("export DISPLAY=:%d\n" % self.seat(2)["display"], env)
+        # The displays let in only who holds the seat's cookie.
+        r = subprocess.run(["xdpyinfo"], env=dict(os.environ, DISPLAY=":%d" % self.seat(2)[
+            "display"], XAUTHORITY="/dev/null"), capture_output=True)
+        self.assertNotEqual(r.returncode, 0)
+        # Every server of the class, seats and wall, on loopback only.
+        ports = {self.base + k for k in range(4)} | {self.seat(k)["rfbport"] for k in (1, 2, 3)}
+        addrs = listeners(ports)
+        self.assertEqual(len(addrs), len(ports), addrs)
+        self.assertEqual(set(addrs), {"127.0.0.1"})
+
+    def test_2_machine_in_the_browser(self):
+        cls = type(self)
+        tool("run", "2", "--state", self.state, "--", SUDZ, PROGRAMME)
+        xenv = dict(os.environ, **dict(
+            l[len("export "):].split("=", 1)
+            for l in tool("env", "2", "--state", self.state).stdout.splitlines()))
+        win = wait(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
+                                           "^machine$"], env=xenv, capture_output=True,
+                                          text=True).stdout.split(), what="machine window")[0]
+        geo = subprocess.run(["xdotool", "getwindowgeometry", "--shell", win], env=xenv,
+                             capture_output=True, text=True).stdout
+        wx = int(re.search(r"X=(-?\d+)", geo).group(1))
+        wy = int(re.search(r"Y=(-?\d+)", geo).group(1))
+        cls.driver = browser()
+        d = cls.driver
+
+        # Wrong password first: the browser gets no picture of the seat.
+        self.open_seat(2, "wrong-pass")
+        wait(lambda: re.search("fail", d.find_element(By.ID, "noVNC_status")
+                               .get_attribute("textContent"), re.I), 30, "refusal")
+        self.assertIsNone(d.execute_script(CANVAS_SAMPLES))
+
+        self.open_seat(2, self.seat(2)["password"])
+        samples = wait(lambda: d.execute_script(CANVAS_SAMPLES), 30, "canvas")
+        w, h = samples[0], samples[1]
+        self.assertEqual((w, h), (1024, 768))
+
+        # The canvas matches the seat's screen, machine included.
+        def matches():
+            got = base64.b64decode(d.execute_script(CANVAS_SAMPLES)[2])
+            want = screen_rgb(xenv, (w, h))
+            diff = n = 0
+            i = 0
+            for y in range(0, h, 8):
+                for x in range(0, w, 8):
+                    j = 3 * (y * w + x)
+                    diff += max(abs(got[i + c] - want[j + c]) for c in range(3)) > 40
+                    n += 1
+                    i += 3
+            return diff <= n // 100
+        wait(matches, 30, "canvas showing the seat's screen")
+        # The machine's window is there: its grey fills the middle of the picture.
+        got = base64.b64decode(d.execute_script(CANVAS_SAMPLES)[2])
+        k = 3 * ((wy + 200) // 8 * ((w + 7) // 8) + (wx + 40) // 8)
+        self.assertNotEqual(got[k:k + 3], b"\0\0\0", "machine window drawn")
+
+        # A click on "Demarrer" in the browser reaches the simulator.
+        sim = [a for a in map(cmdline, marked_pids(self.state + "/2")) if b"-automemlink" in a]
+        self.assertTrue(sim, "controller started")
+        args = sim[0]
+        shmid = int(args[args.index(b"-automemlink") + 1])
+        cls.shmid = shmid
+        cls.demarrer = (wx + DEMARRER[0] - w // 2, wy + DEMARRER[1] - h // 2)
+        self.assertEqual(read_input(shmid, ST), 0)
+        canvas = d.find_element(By.CSS_SELECTOR, "#noVNC_container canvas")
+        ActionChains(d).move_to_element_with_offset(
+            canvas, wx + DEMARRER[0] - w // 2, wy + DEMARRER[1] - h // 2).click().perform()
+        wait(lambda: read_input(shmid, ST) == 1, 30, "St set")
+        self.assertIn(" 1 ", tool("status", "--state", self.state).stdout.splitlines()[2],
+                      "one browser connected to seat 2")
+
+    def test_3_wall(self):
+        d = type(self).driver
+        m = re.search(r"wall: (\S+)", self.table)
+        d.get(m.group(1))
+        # Loaded thumbnails: mean brightness of each, drawn into a canvas.
+        js = """
+        const out = {};
+        for (const t of document.querySelectorAll('.seat')) {
+          const img = t.querySelector('img');
+          if (!img.complete || !img.naturalWidth) continue;
+          const c = document.createElement('canvas');
+          c.width = img.naturalWidth; c.height = img.naturalHeight;
+          const g = c.getContext('2d'); g.drawImage(img, 0, 0);
+          const p = g.getImageData(0, 0, c.width, c.height).data;
+          let s = 0; for (let i = 0; i < p.length; i += 4) s += p[i] + p[i+1] + p[i+2];
+          out[t.querySelector('.num').textContent] = s / (p.length / 4) / 3;
+        }
+        return out;"""
+        shown = wait(lambda: (lambda o: o if len(o) == 3 else None)(d.execute_script(js)), 30,
+                     "three thumbnails")
+        self.assertLess(shown["1"], 10, "an empty seat is black")
+        self.assertGreater(shown["2"], 30, "seat 2 shows the machine")
+        link = d.find_element(By.CSS_SELECTOR, "#seat-2 a").get_attribute("href")
+        self.assertIn("view_only=true", link)
+        self.assertIn("password=" + self.seat(2)["view_password"], link)
+        # The wall's password shows the seat but cannot operate it, whatever
+        # the page asks: a click on "Demarrer" leaves St as it was over 200 cycles.
+        self.open_seat(2, self.seat(2)["view_password"])
+        wait(lambda: d.execute_script(CANVAS_SAMPLES), 30, "canvas")
+        canvas = d.find_element(By.CSS_SELECTOR, "#noVNC_container canvas")
+        ActionChains(d).move_to_element_with_offset(canvas, *type(self).demarrer).click().perform()
+        shmid = type(self).shmid
+        start = read_input(shmid, -1)
+        wait(lambda: read_input(shmid, -1) > start + 200, 60, "200 cycles")
+        self.assertEqual(read_input(shmid, ST), 1)
+        # The page is a secret: a wrong token gets nothing.
+        d.get("http://127.0.0.1:%d/wall/not-the-token/" % self.base)
+        self.assertIn("not found", d.page_source)
+
+    def test_4_repair(self):
+        d = type(self).driver
+        d.quit()
+        shutil.rmtree(d.profile_dir, ignore_errors=True)
+        type(self).driver = None
+        os.kill(self.seat(3)["pids"]["x11vnc"], 9)
+        wait(lambda: self.seat(3)["rfbport"] and not listeners({self.seat(3)["rfbport"]}), 10,
+             "x11vnc gone")
+        r = tool("status", "--state", self.state, check=False)
+        self.assertEqual(r.returncode, 1)
+        lines = r.stdout.splitlines()
+        self.assertRegex(lines[3], r"^3\s+:\d+\s+down: x11vnc")
+        # The browser that left did not take the seat's programs with it.
+        self.assertRegex(lines[2], r"sudz")
+        r = tool("status", "--repair", "--state", self.state)
+        self.assertRegex(r.stdout.splitlines()[3], r"^3\s+:\d+\s+repaired: x11vnc")
+        with open(os.path.join(self.state, "classroom.json")) as f:
+            port = json.load(f)["seats"]["3"]["rfbport"]
+        self.assertEqual(listeners({port}), ["127.0.0.1"])
+        self.assertRegex(tool("status", "--state", self.state).stdout.splitlines()[3],
+                         r"^3\s+:\d+\s+up")
+
+    def test_5_stop(self):
+        ports = {self.base + k for k in range(4)} | {self.seat(k)["rfbport"] for k in (1, 2)}
+        # One seat alone, the others untouched.
+        tool("stop", "1", "--state", self.state)
+        self.assertEqual(marked_pids(self.state + "/1"), [])
+        self.assertFalse(os.path.exists(os.path.join(self.state, "seat-1.pass")))
+        self.assertEqual(listeners({self.base + 1}), [])
+        self.assertTrue(marked_pids(self.state + "/2"))
+        tool("stop", "--state", self.state)
+        self.assertEqual(marked_pids(self.state + "/"), [])
+        self.assertEqual(listeners(ports), [])
+        self.assertNotIn(type(self).shmid, segment_ids())
+        self.assertFalse(os.path.exists(self.state), "secrets removed with the state folder")
+
+
+class CommandLine(unittest.TestCase):
+    def test_refusals(self):
+        state = tempfile.mkdtemp(prefix="classroom-cli-")
+        try:
+            cases = [
+                (["start", "--state", state], "needs --seats"),
+                (["start", "--seats", "2", "--geometry", "huge", "--state", state], "geometry"),
+                (["start", "--seats", "0", "--state", state], "--seats"),
+                (["env", "1", "--state", state], "no classroom"),
+                (["run", "1", "--state", state], "no classroom"),
+                (["frobnicate"], "unknown command"),
+            ]
+            for args, message in cases:
+                with self.subTest(args=args):
+                    r = tool(*args, check=False)
+                    self.assertEqual(r.returncode, 1)
+                    self.assertIn(message, r.stderr)
+            self.assertEqual(os.listdir(state), [], "a refused start leaves nothing")
+        finally:
+            shutil.rmtree(state, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
