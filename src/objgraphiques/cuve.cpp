@@ -6,6 +6,8 @@
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
+#include "objgraphiques/plant_drawing.h"
+
 #include "formspp/fl_drawing.h"
 
 cuve::cuve(Fl_Window* window, int x, int y, int width, int height, int empty_threshold,
@@ -50,4 +52,10 @@ void cuve::draw() {
     fl_line(x_, y_, x_ + width_, y_, FL_BLACK);
     fl_line(x_ + width_, y_ - height_, x_ + width_, y_, FL_BLACK);
   }
+}
+
+void cuve::look(std::string& look) const {
+  append_look(look, drawn_level());
+  append_look(look, background_);
+  append_look(look, foreground_);
 }

@@ -7,6 +7,8 @@
 #ifndef OBJGRAPHIQUES_CUVE_H
 #define OBJGRAPHIQUES_CUVE_H
 
+#include <string>
+
 #include "objgraphiques/geometry.h"
 
 class Fl_Window;
@@ -41,6 +43,8 @@ class cuve {
   // water, then a black outline (closed box if lidded, else an open U). The current colour is
   // black afterwards.
   void draw();
+  // Appends to look what the next draw() paints depends on: equal looks paint equal pixels.
+  void look(std::string& look) const;
 
   // Read-only state.
   double level() const { return level_; }

@@ -4,6 +4,8 @@
 
 #include <FL/fl_draw.H>
 
+#include "objgraphiques/plant_drawing.h"
+
 namespace {
 const double turning_threshold = 0.001;
 }
@@ -45,4 +47,14 @@ void melangeur::draw() {
   fl_color(foreground_);
   cr_draw(angle_);
   fl_circle(cx_, cy_, diameter_ / 2);
+}
+
+void melangeur::look(std::string& look) const {
+  // While it turns, draw() also erases the cross at the previous angle.
+  const int t = turning();
+  append_look(look, angle_);
+  append_look(look, t);
+  if (t) append_look(look, previous_angle_);
+  append_look(look, background_);
+  append_look(look, foreground_);
 }

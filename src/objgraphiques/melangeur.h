@@ -8,6 +8,7 @@
 #define OBJGRAPHIQUES_MELANGEUR_H
 
 #include <array>
+#include <string>
 
 #include "objgraphiques/geometry.h"
 
@@ -35,6 +36,8 @@ class melangeur {
   // the cross at the angle in the foreground colour; the circle outline of radius diameter/2.
   // Draws into the current window.
   void draw();
+  // Appends to look what the next draw() paints depends on: equal looks paint equal pixels.
+  void look(std::string& look) const;
 
   // The two diameters at angle a. With p = cos(a) * diameter / 2.0 and q = sin(a) * diameter / 2.0,
   // both truncated toward zero: (cx + p, cy + q) to (cx - p, cy - q), then

@@ -3,6 +3,8 @@
 #include <FL/Enumerations.H>
 #include <FL/fl_draw.H>
 
+#include "objgraphiques/plant_drawing.h"
+
 resistor::resistor(Fl_Window* window, int cx, int cy, int width, int height)
     : window_(window), cx_(cx), cy_(cy), width_(width), height_(height), heating_(0) {}
 
@@ -41,4 +43,8 @@ void resistor::draw() {
   line(r[2]);
   line(r[3]);
   fl_line_style(FL_SOLID, 0, nullptr);
+}
+
+void resistor::look(std::string& look) const {
+  append_look(look, colour());
 }

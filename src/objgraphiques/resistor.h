@@ -7,6 +7,8 @@
 #ifndef OBJGRAPHIQUES_RESISTOR_H
 #define OBJGRAPHIQUES_RESISTOR_H
 
+#include <string>
+
 #include <array>
 
 #include "objgraphiques/geometry.h"
@@ -30,6 +32,8 @@ class resistor {
   // two outer bends, the two outer runs; line style back to the toolkit default. Draws into the
   // current window.
   void draw();
+  // Appends to look what the next draw() paints depends on: equal looks paint equal pixels.
+  void look(std::string& look) const;
 
   // Geometry. Bends in drawing order: inner (right half of the h3 square at the centre), upper
   // outer and lower outer (left halves). Runs in drawing order: inner upper, inner lower, outer

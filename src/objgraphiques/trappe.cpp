@@ -4,6 +4,8 @@
 
 #include <FL/fl_draw.H>
 
+#include "objgraphiques/plant_drawing.h"
+
 trappe::trappe(Fl_Window* window, int x, int y, int length, double angle, int open, int horizontal)
     : window_(window),
       x_(x),
@@ -36,4 +38,11 @@ void trappe::draw() {
   const pixel_segment s = current_segment();
   fl_color(foreground_);
   fl_line(s.x0, s.y0, s.x1, s.y1);
+}
+
+void trappe::look(std::string& look) const {
+  append_look(look, open_);
+  append_look(look, needs_erase());
+  append_look(look, background_);
+  append_look(look, foreground_);
 }

@@ -8,6 +8,8 @@
 #ifndef OBJGRAPHIQUES_TRAPPE_H
 #define OBJGRAPHIQUES_TRAPPE_H
 
+#include <string>
+
 #include "objgraphiques/geometry.h"
 
 class Fl_Window;
@@ -29,6 +31,8 @@ class trappe {
   // In this order: if the state changed since the last erase, erased_segment() in the background
   // colour; then current_segment() in the foreground colour. Draws into the current window.
   void draw();
+  // Appends to look what the next draw() paints depends on: equal looks paint equal pixels.
+  void look(std::string& look) const;
 
   // Geometry.
   pixel_segment closed_segment() const;

@@ -2,6 +2,8 @@
 
 #include <FL/fl_draw.H>
 
+#include "objgraphiques/plant_drawing.h"
+
 vanne::vanne(Fl_Window* window, int cx, int cy, int length, int gap, int size, int open,
              int horizontal)
     : window_(window),
@@ -45,4 +47,11 @@ void vanne::draw() {
   const pixel_box b = gate_bar();
   fl_rectf(b.x, b.y, b.w, b.h);
   fl_circle(cx_, cy_, body_radius());
+}
+
+void vanne::look(std::string& look) const {
+  append_look(look, open_);
+  append_look(look, needs_erase());
+  append_look(look, background_);
+  append_look(look, foreground_);
 }

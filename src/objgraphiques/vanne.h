@@ -6,6 +6,8 @@
 #ifndef OBJGRAPHIQUES_VANNE_H
 #define OBJGRAPHIQUES_VANNE_H
 
+#include <string>
+
 #include <array>
 
 #include "objgraphiques/geometry.h"
@@ -30,6 +32,8 @@ class vanne {
   // background colour; then, in the foreground colour, the two pipe lines, the gate bar and the
   // body's circle outline (centre (cx, cy), radius size/2). Draws into the current window.
   void draw();
+  // Appends to look what the next draw() paints depends on: equal looks paint equal pixels.
+  void look(std::string& look) const;
 
   // Geometry of the current state.
   int needs_erase() const { return drawn_state_ != open_ ? 1 : 0; }

@@ -11,6 +11,8 @@
 #include <FL/forms.H>
 
 #include "IOshare/IOsharemem_server.h"
+#include "objgraphiques/plant_drawing.h"
+#include "objgraphiques/plant_window.h"
 #include "plantkit/plant_start.h"
 
 namespace {
@@ -53,13 +55,22 @@ const char* exchange_cycle(const plant_description& plant, const plant_hooks& ho
 
 int run_plant(const plant_description& plant, const plant_hooks& hooks, IOsharemem_server& server,
               Fl_Window* window, Fl_Widget* quit) {
+  const bool everything = full_redraw_forced();
+  // Paints a drawing into the window, made current only when a part is painted: a current
+  // window costs a request to the server.
+  auto paint = [&](plant_drawing* d, bool all) {
+    if (d != nullptr && window->shown()) d->paint(all, window);
+  };
+  auto* own = dynamic_cast<plant_window*>(window);
+  if (own != nullptr) {
+    own->on_repaint([&] {
+      paint(hooks.readout, true);
+      paint(hooks.drawing, true);
+    });
+  }
   bool quitting = false;
   do {
-    if (window->shown()) {
-      window->make_current();
-    } else {
-      quitting = true;
-    }
+    if (!window->shown()) quitting = true;
     Fl::check();
 
     // At most one operator event per cycle.
@@ -69,15 +80,24 @@ int run_plant(const plant_description& plant, const plant_hooks& hooks, IOsharem
     } else if (event != nullptr && hooks.event) {
       hooks.event(event);
     }
-    // An event's modal dialog may have taken the drawing target.
-    if (window->shown()) window->make_current();
+    // A window that the toolkit does not repaint through the kit is painted whole every cycle.
+    const bool all = everything || own == nullptr;
+    paint(hooks.readout, all);
+    // A plant painting by itself, or drawing while it steps, finds its window current even
+    // when an event's modal dialog has taken the drawing target.
+    if (hooks.drawing == nullptr && window->shown()) window->make_current();
 
     const char* alarm = exchange_cycle(plant, hooks, server);
     if (alarm != nullptr) alarm_end(hooks, server, window, alarm);
-    if (window->shown()) hooks.draw();
+    if (hooks.drawing != nullptr) {
+      paint(hooks.drawing, all);
+    } else if (window->shown() && hooks.draw) {
+      hooks.draw();
+    }
     usleep(5000);
   } while (!quitting && window->shown());
 
+  if (own != nullptr) own->on_repaint(nullptr);
   if (window->shown()) fl_hide_form(window);
   server.sharing_terminate();
   if (hooks.at_end) hooks.at_end();

@@ -3,6 +3,14 @@
 // microseconds; again until the run ends. The plant gives what is its own
 // as hooks; the kit runs the rest, and every end of the run.
 //
+// A plant drawn as parts (plant_drawing) in a plant_window gets the drawing
+// that follows its state: a cycle paints only the parts whose look changed,
+// so a cycle in which nothing visible changed sends nothing to the X server;
+// whenever the toolkit repaints the window (exposed, mapped, a dialog closed
+// over it, a widget redrawn), every part is painted again at once, also
+// while a modal dialog holds the cycle. SUDZ_FULL_REDRAW=1 in the
+// environment paints every part every cycle instead.
+//
 // The model is meant to live apart from the drawing, so that a test steps
 // it without a display through exchange_cycle, as run_plant does.
 #ifndef PLANTKIT_PLANT_CYCLE_H
@@ -13,6 +21,7 @@
 class Fl_Widget;
 class Fl_Window;
 class IOsharemem_server;
+class plant_drawing;
 struct plant_description;
 
 struct plant_hooks {
@@ -26,8 +35,15 @@ struct plant_hooks {
   // The outputs just read act on the model and advance it one cycle.
   // Returns the alarm text that ends the run, or null.
   std::function<const char*(const int* outputs)> step;
-  // Paints the plant: after a step without alarm, while the window is shown.
+  // Paints the plant: after a step without alarm, while the window is shown
+  // (made current). Not called when drawing is given.
   std::function<void()> draw;
+  // The plant's picture as parts, painted after a step without alarm where
+  // their look changed. Not owned; optional.
+  plant_drawing* drawing = nullptr;
+  // Parts painted the same way before the inputs are computed: a readout of
+  // the state they are computed from. Not owned; optional.
+  plant_drawing* readout = nullptr;
   // On every end the cycle makes, once the area tells it (clock -1). Optional.
   std::function<void()> at_end;
 };

@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include <FL/Fl_Double_Window.H>
-
+#include "objgraphiques/plant_window.h"
 #include "plantkit/plant_start.h"
 #include "sudz-sorter/sorter_plant.h"
 #include "sudz-sorter/sorter_window.h"

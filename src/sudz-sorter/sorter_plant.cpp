@@ -4,6 +4,8 @@
 
 #include <FL/Enumerations.H>
 
+#include "objgraphiques/plant_drawing.h"
+
 const char* const sorter_signals[sorter_input_count + sorter_output_count] = {
     "Ent", "Fin", "Gd",  "Bo",  "Bf",  "Wg",  "Wc",  "Wd",  "Ch",  "Egr", "Egs",
     "Edr", "Dem", "Tap", "BrF", "BrO", "WaG", "WaD", "EgA", "EgR", "EdA"};
@@ -131,6 +133,11 @@ void sorter_plant::move_wagon() {
   // stays.
   const double step = wagon_.xpos() - wagon_.previous_xpos();
   if (step != 0.0 && tray_.moveredraw(step, 0.0) == 1) wagon_.unreact();
+  // Standing still, the wagon moves nothing and its painting would change no pixel.
+  if (!paint_devices_ && wagon_.xpos() == wagon_.previous_xpos() &&
+      wagon_.is_loaded() == painted_load_)
+    return;
+  painted_load_ = wagon_.is_loaded();
   wagon_.draw();
   tray_.draw();
 }
@@ -189,18 +196,23 @@ bool sorter_plant::step(const int out[sorter_output_count]) {
   if (left_ejector_.actual_position() < left_ejector_.last_position()) left_paddle_.unlink();
   if (right_ejector_.actual_position() < right_ejector_.last_position()) right_paddle_.unlink();
 
-  belt_.draw();
+  // A device that did not move pushes nothing: its drawing is only its painting, left out
+  // unless asked for.
+  auto moved = [this](double now, double before) { return paint_devices_ || now != before; };
+  if (moved(belt_.traveling(), belt_.previous_travel_value())) belt_.draw();
   for (box& b : boxes_) {
     if (b.piece->actual_first_xpos() > belt_x + belt_length) belt_.supp_ppart(b.piece);
   }
-  gate_.draw();
+  if (moved(gate_.actual_position(), gate_.last_position())) gate_.draw();
   move_wagon();
   take_from_wagon(left_paddle_, true,
                   left_ejector_.actual_position() > left_ejector_.last_position());
-  left_ejector_.draw();
+  if (moved(left_ejector_.actual_position(), left_ejector_.last_position())) left_ejector_.draw();
   take_from_wagon(right_paddle_, false,
                   right_ejector_.actual_position() > right_ejector_.last_position());
-  right_ejector_.draw();
+  if (moved(right_ejector_.actual_position(), right_ejector_.last_position()))
+    right_ejector_.draw();
+  paint_devices_ = false;
   // A box pushed clear of the tray is let go and falls.
   for (movepart* paddle : {&left_paddle_, &right_paddle_}) {
     movepart* pushed = paddle->part_have_link();
@@ -272,6 +284,23 @@ int sorter_plant::count(bin_side bin, box_kind kind) const {
   for (const delivery& d : deliveries_)
     if (d.bin == bin && d.kind == kind) ++n;
   return n;
+}
+
+void sorter_plant::look(std::string& look) const {
+  for (int i = 0; i < manager_.part_count(); ++i) {
+    const movepart* p = manager_.part(i);
+    append_look(look, p->xpos());
+    append_look(look, p->ypos());
+  }
+  append_look(look, belt_.traveling());
+  append_look(look, gate_.actual_position());
+  append_look(look, gate_.last_position());
+  append_look(look, wagon_.xpos());
+  append_look(look, wagon_.previous_xpos());
+  append_look(look, wagon_.is_loaded());
+  append_look(look, left_ejector_.actual_position());
+  append_look(look, right_ejector_.actual_position());
+  append_look(look, deliveries_.size());
 }
 
 std::string sorter_plant::positions() const {

@@ -115,12 +115,20 @@ class sorter_plant {
   bool step(const int outputs[sorter_output_count]);
   // Paints every part where it stands (after the window was exposed, or at the start).
   void draw_all();
+  // A step paints the belt, the gate, the wagon and the ejectors only when they move; the next
+  // step paints them all, moved or not (after the window was repainted, or every cycle for a
+  // full painting).
+  void repaint_devices() { paint_devices_ = true; }
 
   // Deliveries since the start, in order, and the counts per bin and kind.
   const std::vector<delivery>& deliveries() const { return deliveries_; }
   int count(bin_side bin, box_kind kind) const;
   int boxes_fed() const { return fed_; }
   int boxes_present() const { return static_cast<int>(boxes_.size()); }
+
+  // Appends to look what the painting of the parts and of the window's scenery depends on:
+  // every part's origin, the moving devices' positions and the counts.
+  void look(std::string& look) const;
 
   // Every registered part's origin, in registration order: "x y" per part with 3 decimals.
   std::string positions() const;
@@ -158,6 +166,8 @@ class sorter_plant {
   lsjack right_ejector_;
   std::list<box> boxes_;
   int previous_dem_ = 0;
+  bool paint_devices_ = true;
+  int painted_load_ = -1;  // the wagon's load as last painted
   int fed_ = 0;
   std::vector<delivery> deliveries_;
 };

@@ -5,11 +5,12 @@
 
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
-#include <FL/Fl_Double_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/forms.H>
 
 #include "formspp/fl_drawing.h"
+#include "objgraphiques/plant_drawing.h"
+#include "objgraphiques/plant_window.h"
 #include "plantkit/plant_cycle.h"
 #include "plantkit/plant_start.h"
 #include "sudz-sorter/sorter_plant.h"
@@ -53,7 +54,7 @@ void draw_counter(int x, const sorter_plant& plant, bin_side bin, Fl_Color backg
 
 sorter_window build_sorter_window() {
   sorter_window w;
-  w.window = new Fl_Double_Window(P::width, P::height);
+  w.window = new plant_window(P::width, P::height);
   w.window->box(FL_NO_BOX);
   w.window_colour = w.window->color();
   new Fl_Box(FL_FLAT_BOX, 0, 0, P::width, P::height, nullptr);
@@ -84,6 +85,18 @@ void draw_scenery(const sorter_plant& plant) {
   draw_counter(P::right_bin_in - 60, plant, bin_side::right, FL_WHITE);
 }
 
+void add_sorter_parts(plant_drawing& drawing, sorter_plant& plant) {
+  // Painting everything (the window was repainted) includes the devices that the step paints.
+  drawing.add([](std::string&) {}, [&plant] { plant.repaint_devices(); });
+  // The bins' labels are smoothed text drawn over what lies there.
+  drawing.add([&plant](std::string& look) { plant.look(look); },
+              [&plant] {
+                plant.draw_all();
+                draw_scenery(plant);
+              },
+              255);
+}
+
 int run_sorter(const plant_description& line, sorter_window& w, sorter_plant& plant,
                IOsharemem_server& server) {
   size_t reported = 0;
@@ -95,10 +108,9 @@ int run_sorter(const plant_description& line, sorter_window& w, sorter_plant& pl
       report_delivery(plant.deliveries()[reported]);
     return safe ? nullptr : floor_alarm_text;
   };
-  hooks.draw = [&] {
-    plant.draw_all();
-    draw_scenery(plant);
-  };
+  plant_drawing drawing;
+  add_sorter_parts(drawing, plant);
+  hooks.drawing = &drawing;
   hooks.at_end = [&] { report_counts(plant); };
   return run_plant(line, hooks, server, w.window, w.quitter);
 }

@@ -7,13 +7,14 @@
 #include <FL/Enumerations.H>
 
 class Fl_Button;
-class Fl_Double_Window;
+class plant_drawing;
+class plant_window;
 class IOsharemem_server;
 class sorter_plant;
 struct plant_description;
 
 struct sorter_window {
-  Fl_Double_Window* window = nullptr;
+  plant_window* window = nullptr;
   Fl_Button* quitter = nullptr;
   Fl_Color window_colour = FL_BACKGROUND_COLOR;  // background of every part
 };
@@ -27,6 +28,10 @@ void show_sorter_window(sorter_window& w);
 
 // Rail, bin labels and the counters, over what the parts left.
 void draw_scenery(const sorter_plant& plant);
+
+// The parts and the scenery as one part of drawing (the scenery lies over parts), repainted
+// when a part has moved or a count has changed.
+void add_sorter_parts(plant_drawing& drawing, sorter_plant& plant);
 
 // Runs the kit's cycle until "Quitter" or the window is closed; then hides the window, sets
 // the input clock to -1 and returns 0. A box on the floor shows the alarm, hides the window, sets the

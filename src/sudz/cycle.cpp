@@ -6,7 +6,6 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
-#include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Value_Slider.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
@@ -16,6 +15,8 @@
 #include "Stringpp/Stringpp.h"
 #include "formspp/fl_drawing.h"
 #include "formspp/fl_show_ms.h"
+#include "objgraphiques/plant_drawing.h"
+#include "objgraphiques/plant_window.h"
 #include "plantkit/plant_cycle.h"
 #include "sudz/machine_window.h"
 #include "sudz/plant.h"
@@ -41,13 +42,6 @@ operator_controls read_controls(const machine_window& w) {
   return c;
 }
 
-void draw_readout(const machine_window& w, double temperature) {
-  std::string text = dtoS(temperature, 1) + " deg";
-  fl_rectf(340, 105, 100, 20, w.window_colour);
-  fl_rect(340, 105, 100, 20, FL_BLACK);
-  fl_drw_String(FL_ALIGN_LEFT, 345, 100, 100, 30, FL_BLACK, 16, FL_TIMES, text);
-}
-
 void update_indicators(machine_window& w, int step) {
   for (int i = 0; i < 4; ++i) {
     Fl_Color wanted = (i == step) ? FL_RED : FL_BLUE;
@@ -56,18 +50,6 @@ void update_indicators(machine_window& w, int step) {
       w.indicator[i]->redraw();
     }
   }
-}
-
-void draw_machine(machine_plant& p) {
-  dessin_environnement();
-  p.tank.draw();  // makes the window current again
-  p.white.draw();
-  p.yellow.draw();
-  p.valve.draw();
-  p.pump.draw();
-  p.heater.draw();
-  p.drum.draw();
-  p.hatch.draw();
 }
 
 }  // namespace
@@ -85,8 +67,6 @@ int run_simulation(machine_window& w, machine_plant& plant, IOsharemem_server* s
     }
   };
   hooks.inputs = [&](int* value, bool* write) {
-    // The readout shows the temperature that these inputs are computed from.
-    if (w.window->shown()) draw_readout(w, plant.temperature());
     const plant_inputs in = plant.compute_inputs(read_controls(w), actionneur);
     std::copy(in.value, in.value + plant_signal_count, value);
     std::copy(in.write, in.write + plant_signal_count, write);
@@ -99,6 +79,12 @@ int run_simulation(machine_window& w, machine_plant& plant, IOsharemem_server* s
     if (alarm == plant_alarm::overflow) return overflow_alarm_text;
     return nullptr;
   };
-  hooks.draw = [&] { draw_machine(plant); };
+  // The readout, painted before the inputs, shows the temperature they are computed from.
+  plant_drawing readout;
+  add_readout(readout, w, plant);
+  plant_drawing machine;
+  add_machine_parts(machine, plant);
+  hooks.readout = &readout;
+  hooks.drawing = &machine;
   return run_plant(washing_machine(), hooks, *server, w.window, w.quitter);
 }

@@ -1,13 +1,19 @@
 #include "sudz/machine_window.h"
 
+#include <memory>
+#include <string>
+
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
-#include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Value_Slider.H>
+#include <FL/fl_draw.H>
 #include <FL/forms.H>
 
+#include "Stringpp/Stringpp.h"
 #include "formspp/fl_drawing.h"
+#include "objgraphiques/plant_drawing.h"
+#include "objgraphiques/plant_window.h"
 #include "sudz/plant.h"
 
 namespace {
@@ -24,7 +30,7 @@ Fl_Button* add_button(int x, int y, int w, int h, const char* label, bool toggle
 
 machine_window build_machine_window() {
   machine_window w;
-  w.window = new Fl_Double_Window(500, 560);
+  w.window = new plant_window(500, 560);
   w.window->box(FL_NO_BOX);
   w.window_colour = w.window->color();
 
@@ -96,4 +102,44 @@ void dessin_environnement() {
       {320, 415, 340, 415}, {380, 415, 400, 415}, {400, 415, 420, 435}, {420, 435, 420, 460},
       {320, 425, 340, 425}, {380, 425, 395, 425}, {395, 425, 410, 440}, {410, 440, 410, 460}};
   for (const auto& l : lines) fl_line(l[0], l[1], l[2], l[3], static_cast<unsigned>(FL_BLACK));
+}
+
+void add_machine_parts(plant_drawing& drawing, machine_plant& p) {
+  drawing.add([&p](std::string& look) { p.pump.look(look); },
+              [&p] {
+                dessin_environnement();
+                p.pump.draw();
+              });
+  drawing.add([&p](std::string& look) { p.white.look(look); }, [&p] { p.white.draw(); });
+  drawing.add([&p](std::string& look) { p.yellow.look(look); }, [&p] { p.yellow.draw(); });
+  drawing.add([&p](std::string& look) { p.valve.look(look); }, [&p] { p.valve.draw(); });
+  drawing.add(
+      [&p](std::string& look) {
+        p.tank.look(look);
+        p.heater.look(look);
+        p.drum.look(look);
+        p.hatch.look(look);
+      },
+      [&p] {
+        p.tank.draw();
+        p.heater.draw();
+        p.drum.draw();
+        p.hatch.draw();
+      });
+}
+
+void add_readout(plant_drawing& drawing, const machine_window& w, const machine_plant& plant) {
+  const Fl_Color background = w.window_colour;
+  // The text is made once per cycle, for the look; the painting takes it from there.
+  auto text = std::make_shared<std::string>();
+  drawing.add(
+      [text, &plant](std::string& look) {
+        *text = dtoS(plant.temperature(), 1) + " deg";
+        look = *text;
+      },
+      [text, background] {
+        fl_rectf(340, 105, 100, 20, background);
+        fl_rect(340, 105, 100, 20, FL_BLACK);
+        fl_drw_String(FL_ALIGN_LEFT, 345, 100, 100, 30, FL_BLACK, 16, FL_TIMES, *text);
+      });
 }

@@ -8,12 +8,13 @@
 
 class Fl_Box;
 class Fl_Button;
-class Fl_Double_Window;
 class Fl_Value_Slider;
 class machine_plant;
+class plant_drawing;
+class plant_window;
 
 struct machine_window {
-  Fl_Double_Window* window = nullptr;
+  plant_window* window = nullptr;
   Fl_Color window_colour = 0;  // background of the devices and the readout
   Fl_Box* background = nullptr;
   Fl_Box* label_prelavage = nullptr;
@@ -42,5 +43,13 @@ void show_machine_window(machine_window& w);
 
 // The twelve black lines of the pipework, into the current window.
 void dessin_environnement();
+
+// The machine's devices as parts of drawing, in the order a full painting takes: the pipework
+// with the pump (the pump's erased cross may cut the pipes' ends), each detergent box, the
+// valve, then the tank with what lies on it (heater, drum, hatch), which it paints over.
+void add_machine_parts(plant_drawing& drawing, machine_plant& plant);
+
+// The temperature readout as a part of drawing, repainted when its text changes.
+void add_readout(plant_drawing& drawing, const machine_window& w, const machine_plant& plant);
 
 #endif

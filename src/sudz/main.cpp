@@ -4,8 +4,7 @@
 //
 // Creates the exchange area, starts the controller in the background with
 // "-automemlink <ident>", shows the machine and runs it until the user quits.
-#include <FL/Fl_Double_Window.H>
-
+#include "objgraphiques/plant_window.h"
 #include "sudz/cycle.h"
 #include "sudz/machine_window.h"
 #include "sudz/plant.h"

@@ -199,6 +199,8 @@ TEST(Simulator, AlarmsShowTheirTextAndEndWithStatusOne) {
     EXPECT_EQ(sim.inputs_clock(), frozen);  // no cycle while the alarm is open
     EXPECT_TRUE(sim.running());
     expect_alert_shows(sim, boxes, c.text);
+    // The plant stays drawn under the alert: the tank's floor line, below the box.
+    EXPECT_EQ(screenshot(sim.window()).count(20, 449, 300, 1, black), 300);
     key(boxes.front(), "Return");  // acknowledged from the keyboard
     EXPECT_EQ(exit_code(sim.wait_exit()), 1);
     EXPECT_EQ(sim.inputs_clock(), -1);

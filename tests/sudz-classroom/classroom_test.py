@@ -108,6 +108,12 @@ def segment_ids():
         return {int(l.split()[1]) for l in f}
 
 
+def segments_made_by(pids):
+    with open("/proc/sysvipc/shm") as f:
+        next(f)
+        return [l.split()[1] for l in f if int(l.split()[4]) in pids]
+
+
 def read_input(shmid, slot):
     """Input slot of the area; slot -1 is the input clock at offset 0."""
     libc = ctypes.CDLL(None, use_errno=True)
@@ -323,7 +329,9 @@ class Classroom(unittest.TestCase):
         d.quit()
         shutil.rmtree(d.profile_dir, ignore_errors=True)
         type(self).driver = None
-        os.kill(self.seat(3)["pids"]["x11vnc"], 9)
+        # Killed outright, x11vnc leaves its screen buffers to the seat to remove.
+        type(self).killed = self.seat(3)["pids"]["x11vnc"]
+        os.kill(type(self).killed, 9)
         wait(lambda: self.seat(3)["rfbport"] and not listeners({self.seat(3)["rfbport"]}), 10,
              "x11vnc gone")
         r = tool("status", "--state", self.state, check=False)
@@ -342,6 +350,8 @@ class Classroom(unittest.TestCase):
 
     def test_5_stop(self):
         ports = {self.base + k for k in range(4)} | {self.seat(k)["rfbport"] for k in (1, 2)}
+        servers = {p for k in (1, 2, 3) for p in self.seat(k)["pids"].values()}
+        servers.add(getattr(type(self), "killed", 0))
         # One seat alone, the others untouched.
         tool("stop", "1", "--state", self.state)
         self.assertEqual(marked_pids(self.state + "/1"), [])
@@ -352,6 +362,7 @@ class Classroom(unittest.TestCase):
         self.assertEqual(marked_pids(self.state + "/"), [])
         self.assertEqual(listeners(ports), [])
         self.assertNotIn(type(self).shmid, segment_ids())
+        self.assertEqual(segments_made_by(servers), [], "no screen buffer of a seat's server left")
         self.assertFalse(os.path.exists(self.state), "secrets removed with the state folder")
 
 

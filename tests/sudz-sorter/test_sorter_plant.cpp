@@ -1,5 +1,5 @@
 // The sorting line's model stepped without a display: its drawing goes to a recording surface
-// that is emptied after each cycle.
+// that is emptied after each cycle. Then drawn into its window, painting only what changed.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,8 +8,15 @@
 #include <string>
 #include <vector>
 
+#include <FL/Fl.H>
+#include <FL/x.H>
+
 #include "formspp/recording_driver.h"
+#include "objgraphiques/plant_drawing.h"
+#include "objgraphiques/plant_window.h"
 #include "sudz-sorter/sorter_plant.h"
+#include "sudz-sorter/sorter_window.h"
+#include "support/window_pixels.h"
 
 namespace {
 
@@ -159,36 +166,38 @@ std::uint64_t fnv(const std::string& s) {
   return h;
 }
 
+// Two boxes sorted by a fixed timetable of outputs, with a gate swing, both ejectors and wagon
+// runs both ways, in 1800 cycles.
+struct phase {
+  int cycles;
+  outputs on;
+};
+const phase two_deliveries[] = {
+    {30, {{OUT_BRF, 1}}},                 // gate closed
+    {1, {{OUT_DEM, 1}, {OUT_TAP, 1}}},    // a large box
+    {300, {{OUT_TAP, 1}}},                // waits at the gate
+    {30, {{OUT_BRO, 1}, {OUT_TAP, 1}}},   // let through
+    {200, {{OUT_TAP, 1}}},                // onto the wagon
+    {30, {{OUT_BRF, 1}}},                 // gate closed
+    {1, {{OUT_DEM, 1}, {OUT_TAP, 1}}},    // a small box
+    {150, {{OUT_WAG, 1}, {OUT_TAP, 1}}},  // wagon to the left
+    {70, {{OUT_EGA, 1}, {OUT_TAP, 1}}},   // pushed off
+    {180, {{OUT_EGR, 1}, {OUT_TAP, 1}}},  // ejector in
+    {147, {{OUT_WAD, 1}, {OUT_TAP, 1}}},  // wagon back under the belt
+    {30, {{OUT_BRO, 1}, {OUT_TAP, 1}}},   // second box through
+    {200, {{OUT_TAP, 1}}},                // onto the wagon
+    {117, {{OUT_WAD, 1}}},                // wagon to the right
+    {70, {{OUT_EDA, 1}}},                 // pushed off
+    {244, {}},                            // into the bin
+};
+
 TEST_F(SorterPlant, AFixedScriptOfOutputsAlwaysLeavesThePartsInTheSamePlaces) {
-  // Two boxes sorted by a fixed timetable of outputs, with a gate swing, both ejectors and
-  // wagon runs both ways: every part's position after 1800 cycles.
-  struct phase {
-    int cycles;
-    outputs on;
-  };
-  const phase script[] = {
-      {30, {{OUT_BRF, 1}}},                 // gate closed
-      {1, {{OUT_DEM, 1}, {OUT_TAP, 1}}},    // a large box
-      {300, {{OUT_TAP, 1}}},                // waits at the gate
-      {30, {{OUT_BRO, 1}, {OUT_TAP, 1}}},   // let through
-      {200, {{OUT_TAP, 1}}},                // onto the wagon
-      {30, {{OUT_BRF, 1}}},                 // gate closed
-      {1, {{OUT_DEM, 1}, {OUT_TAP, 1}}},    // a small box
-      {150, {{OUT_WAG, 1}, {OUT_TAP, 1}}},  // wagon to the left
-      {70, {{OUT_EGA, 1}, {OUT_TAP, 1}}},   // pushed off
-      {180, {{OUT_EGR, 1}, {OUT_TAP, 1}}},  // ejector in
-      {147, {{OUT_WAD, 1}, {OUT_TAP, 1}}},  // wagon back under the belt
-      {30, {{OUT_BRO, 1}, {OUT_TAP, 1}}},   // second box through
-      {200, {{OUT_TAP, 1}}},                // onto the wagon
-      {117, {{OUT_WAD, 1}}},                // wagon to the right
-      {70, {{OUT_EDA, 1}}},                 // pushed off
-      {244, {}},                            // into the bin
-  };
+  // Every part's position after the two deliveries.
   std::string first;
   for (int run_number = 0; run_number < 2; ++run_number) {
     sorter_plant plant(nullptr, 49u);
     int total = 0;
-    for (const phase& p : script) {
+    for (const phase& p : two_deliveries) {
       ASSERT_TRUE(run(plant, p.on, p.cycles)) << "after " << total;
       total += p.cycles;
     }
@@ -205,6 +214,59 @@ TEST_F(SorterPlant, AFixedScriptOfOutputsAlwaysLeavesThePartsInTheSamePlaces) {
       EXPECT_EQ(positions, first);
     }
   }
+}
+
+// A sorting line's window shown at y, first painted.
+sorter_window shown_line(int y) {
+  sorter_window w = build_sorter_window();
+  w.window->position(0, y);
+  w.window->show();
+  while (!w.window->shown() || w.window->damage()) Fl::wait(0.01);
+  return w;
+}
+
+// Two lines take the two deliveries, then stand still: one paints only the parts that changed,
+// the other all of them every cycle. After every cycle both windows show the same pixels; a
+// cycle with nothing to show sends no request to the server.
+TEST(SorterDrawing, PaintingOnlyWhatChangedShowsTheFullPaintingAlongTwoDeliveries) {
+  fl_open_display();
+  sorter_window w = shown_line(0), v = shown_line(460);
+  sorter_plant plant(w.window, w.window_colour), full(v.window, v.window_colour);
+  plant_drawing drawing, redrawing;
+  add_sorter_parts(drawing, plant);
+  add_sorter_parts(redrawing, full);
+  w.window->on_repaint([&] { drawing.paint(true, w.window); });
+  v.window->on_repaint([&] { redrawing.paint(true, v.window); });
+
+  int cycle = 0, unchanged = 0;
+  unsigned long idle_requests = 0;
+  std::string first_difference;
+  std::vector<phase> script(std::begin(two_deliveries), std::end(two_deliveries));
+  script.push_back({400, {}});
+  for (const phase& p : script) {
+    int out[sorter_output_count] = {};
+    for (const auto& o : p.on) out[o.first] = o.second;
+    for (int i = 0; i < p.cycles; ++i, ++cycle) {
+      Fl::check();
+      const unsigned long before = NextRequest(fl_display);
+      ASSERT_TRUE(plant.step(out)) << "after " << cycle;
+      if (drawing.paint(false, w.window) == 0) {
+        ++unchanged;
+        idle_requests += NextRequest(fl_display) - before;
+      }
+      ASSERT_TRUE(full.step(out));
+      redrawing.paint(true, v.window);
+      if (first_difference.empty() &&
+          testsupport::window_pixels(w.window) != testsupport::window_pixels(v.window))
+        first_difference = "cycle " + std::to_string(cycle);
+    }
+  }
+  EXPECT_EQ(first_difference, "");
+  EXPECT_EQ(plant.deliveries().size(), 2u);
+  EXPECT_GT(unchanged, 100);
+  EXPECT_EQ(idle_requests, 0u) << "a cycle with nothing to show sent requests";
+  w.window->on_repaint(nullptr);
+  v.window->on_repaint(nullptr);
 }
 
 }  // namespace

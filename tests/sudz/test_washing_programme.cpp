@@ -1,6 +1,6 @@
 // The bundled washing programme, run as its own process through a whole programme against the
-// plant model. The test plays the simulator's cycle without a display: inputs from the plant,
-// published, outputs read, plant advanced, a pause of 5000 microseconds.
+// plant model. The test plays the simulator's cycle: inputs from the plant, published, outputs
+// read, plant advanced, a pause of 5000 microseconds; the model alone, or drawn into windows.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,11 +10,19 @@
 #include <functional>
 #include <list>
 #include <string>
+#include <vector>
+
+#include <FL/Fl.H>
+#include <FL/x.H>
 
 #include "IOshare/IOsharemem_server.h"
+#include "objgraphiques/plant_drawing.h"
+#include "objgraphiques/plant_window.h"
+#include "sudz/machine_window.h"
 #include "sudz/plant.h"
 #include "sudz/startup.h"
 #include "support/child_process.h"
+#include "support/window_pixels.h"
 
 namespace {
 
@@ -54,11 +62,15 @@ struct simulator {
   static constexpr int cycles_per_second = 10;  // the fake clock: timers 10 to 100 times faster
   static constexpr int max_lag = 8;             // see keep_pace()
 
+  // The plant draws into window, if one is given.
+  explicit simulator(Fl_Window* plant_window = nullptr) : window(plant_window) {}
+
+  Fl_Window* window;
   std::list<std::string> inputs = names(0);
   std::list<std::string> outputs = names(11);
   IOsharemem_server server{inputs, outputs};
   std::int64_t now = 2000000000;
-  machine_plant plant{nullptr, [this] { return now; }};
+  machine_plant plant{window, [this] { return now; }};
   operator_controls controls;
   controller_process controller{WASHING_PROGRAMME_PATH, server.memory_ident()};
 
@@ -261,6 +273,108 @@ TEST(WashingProgramme, RunsAWholeProgrammeSafelyAndPausesOnTheDoor) {
   ASSERT_NE(status, -1) << "the controller did not stop at the end of the simulation";
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A machine window beside the others, shown, its devices given their colours.
+machine_window shown_machine(int x, machine_plant* plant_for_colours = nullptr) {
+  machine_window w = build_machine_window();
+  w.window->position(x, 0);
+  w.window->show();
+  if (plant_for_colours != nullptr) colour_devices(*plant_for_colours, w.window_colour);
+  while (!w.window->shown() || w.window->damage()) Fl::wait(0.01);
+  return w;
+}
+
+// Two machines take the same outputs every cycle: one paints only what changed, the other its
+// whole drawing. After every cycle, and after the first one is exposed, both show the same
+// pixels; a cycle with nothing to show sends no request to the server.
+TEST(WashingProgramme, DrawingOnlyWhatChangedShowsTheFullDrawingAlongAWholeProgramme) {
+  fl_open_display();
+  machine_window economical = shown_machine(0);
+  machine_window full = shown_machine(510);
+  simulator sim(economical.window);
+  ASSERT_TRUE(sim.controller.started()) << WASHING_PROGRAMME_PATH;
+  machine_plant mirror(full.window, [&] { return sim.now; });
+  colour_devices(sim.plant, economical.window_colour);
+  colour_devices(mirror, full.window_colour);
+  plant_drawing drawn, redrawn, shown, reshown;
+  add_machine_parts(drawn, sim.plant);
+  add_machine_parts(redrawn, mirror);
+  add_readout(shown, economical, sim.plant);
+  add_readout(reshown, full, mirror);
+  economical.window->on_repaint([&] {
+    shown.paint(true);
+    drawn.paint(true);
+  });
+  full.window->on_repaint([&] {
+    reshown.paint(true);
+    redrawn.paint(true);
+  });
+
+  long compared = 0, exposed = 0, idle_cycles = 0;
+  unsigned long idle_requests = 0;
+  bool spin_drained = false;
+  std::string first_difference;
+  sim.observe = [&] {
+    for (machine_plant* p : {&sim.plant, &mirror}) {
+      if (sim.controls.door_open) {
+        p->hatch.open();
+      } else {
+        p->hatch.close();
+      }
+    }
+    mirror.compute_inputs(sim.controls, sim.out);
+    mirror.apply_outputs(sim.out);
+    // Now and then the first window is uncovered.
+    if (sim.cycles % 400 == 0) {
+      testsupport::uncover(economical.window);
+      ++exposed;
+    }
+    Fl::check();
+    economical.window->make_current();
+    const unsigned long r0 = NextRequest(fl_display);
+    const int painted = drawn.paint(false) + shown.paint(false);
+    const unsigned long r1 = NextRequest(fl_display);
+    full.window->make_current();
+    redrawn.paint(true);
+    reshown.paint(true);
+    if (painted == 0) {
+      ++idle_cycles;
+      idle_requests += r1 - r0;
+    }
+    if (sim.plant.step() == 3 && sim.out[OUT_AVR] == 1) spin_drained = true;
+    if (first_difference.empty() &&
+        testsupport::window_pixels(economical.window) != testsupport::window_pixels(full.window))
+      first_difference = sim.report();
+    ++compared;
+  };
+
+  sim.controls.start = true;
+  ASSERT_TRUE(sim.run_until([&] { return sim.plant.step() == 1 && sim.plant.tank.level() > 100; },
+                            10000))
+      << sim.report();
+  sim.controls.door_open = true;
+  ASSERT_TRUE(sim.run_checking([] { return true; }, 60)) << sim.report();
+  sim.controls.door_open = false;
+  // The operator cuts both timers short once they run.
+  for (int timer : {OUT_T5M, OUT_T1M}) {
+    ASSERT_TRUE(sim.run_until([&] { return sim.out[timer] == 1; }, 10000)) << sim.report();
+    bool& held = timer == OUT_T5M ? sim.controls.timer5_held : sim.controls.timer1_held;
+    held = true;
+    ASSERT_TRUE(sim.run_until([&] { return sim.out[timer] == 0; }, 10000)) << sim.report();
+    held = false;
+  }
+  ASSERT_TRUE(sim.run_until([&] { return spin_drained; }, 10000)) << sim.report();
+  ASSERT_TRUE(sim.run_until([&] { return !sim.any_output(); }, 10000)) << sim.report();
+  ASSERT_TRUE(sim.run_checking([] { return true; }, 100)) << sim.report();
+
+  EXPECT_EQ(first_difference, "") << "pixels differ " << first_difference;
+  EXPECT_GT(compared, 1000);
+  EXPECT_GT(exposed, 2);
+  EXPECT_GT(idle_cycles, 100);
+  EXPECT_EQ(idle_requests, 0u);
+  sim.server.sharing_terminate();
+  EXPECT_NE(sim.controller.wait_exit(2000), -1);
 }
 
 }  // namespace
