@@ -4,7 +4,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run run-sorter run-gate test test-sanitize bench install screenshot fuzz clean
+.PHONY: all deps build run run-sorter run-gate test test-sanitize bench install screenshot fuzz clean deb test-deb
 
 all: build
 
@@ -38,6 +38,26 @@ test-sanitize: deps
 	cmake -S . -B $(SAN_BUILD) -G Ninja -DSUDZ_SANITIZE=ON -DSUDZ_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug $(CMAKE_ARGS)
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Debian packages sudz, sudz-dev and python3-sudz in $(BUILD)/deb/, from a tree of their own
+# configured for /usr with Debian's compiler and linker flags; install them on a lab's
+# machines with `apt install ./$(BUILD)/deb/*.deb`.
+DEB_TREE ?= $(BUILD)/deb/tree
+deb: deps
+	CFLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	cmake -S . -B $(DEB_TREE) -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DSUDZ_TESTS=OFF -DSUDZ_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(DEB_TREE) -j $(JOBS)
+	rm -f $(BUILD)/deb/*.deb
+	cd $(DEB_TREE) && cpack -G DEB -B "$(abspath $(BUILD))/deb"
+	@ls $(BUILD)/deb/*.deb
+
+# The packages built, checked by lintian, installed on this machine, tried and removed again
+# (needs root; CI runs it last, on a throwaway machine).
+test-deb: deb
+	bash tests/packaging/deb_test.sh $(BUILD)/deb
 
 bench: build
 	@bash scripts/run-bench $(BUILD)

@@ -138,18 +138,19 @@ TEST(IOshareInstall, FromSourceIntoAPrefix) {
   compile_and_run(dir, prefix);
 }
 
-// The whole tree's build installs the same files (its IOshare component),
-// wherever the prefix is chosen at install time.
+// The whole tree's build installs the same files (its IOshare components:
+// run time, development and Python), wherever the prefix is chosen at install time.
 TEST(IOshareInstall, ComponentOfTheProjectBuild) {
 #ifdef IOSHARE_TEST_SANITIZED
   GTEST_SKIP() << "this build's libraries need the sanitizer runtime";
 #endif
   testsupport::temp_dir dir;
   const std::string log = dir.file("log"), prefix = dir.file("prefix");
-  ASSERT_TRUE(shell("cmake --install '" + env("SUDZ_BUILD_DIR") +
-                        "' --component IOshare --prefix '" + prefix + "'",
-                    log))
-      << testsupport::read_file(log);
+  for (const char* component : {"IOshare", "IOshare-dev", "IOshare-python"})
+    ASSERT_TRUE(shell("cmake --install '" + env("SUDZ_BUILD_DIR") + "' --component " + component +
+                          " --prefix '" + prefix + "'",
+                      log))
+        << testsupport::read_file(log);
   // Debian's multiarch library folder may be chosen under /usr: give the
   // controller the folder the .pc file actually lives in.
   if (access((prefix + "/lib/pkgconfig/IOshare.pc").c_str(), R_OK) != 0) {

@@ -72,7 +72,7 @@ TEST(FormsppInstall, AProgramBuildsAndRunsAgainstTheInstalledCopy) {
 #endif
   testsupport::temp_dir dir;
   const std::string log = dir.file("log"), prefix = dir.file("prefix");
-  for (const char* component : {"IOshare", "formspp"})
+  for (const char* component : {"IOshare", "IOshare-dev", "formspp", "formspp-dev"})
     ASSERT_TRUE(shell("cmake --install '" + env("SUDZ_BUILD_DIR") + "' --component " + component +
                           " --prefix '" + prefix + "'",
                       log))
@@ -138,7 +138,8 @@ TEST(FormsppInstall, APlantBuildsAgainstTheInstalledKit) {
 #endif
   testsupport::temp_dir dir;
   const std::string log = dir.file("log"), prefix = dir.file("prefix");
-  for (const char* component : {"IOshare", "formspp", "plantkit"})
+  for (const char* component :
+       {"IOshare", "IOshare-dev", "formspp", "formspp-dev", "plantkit", "plantkit-dev"})
     ASSERT_TRUE(shell("cmake --install '" + env("SUDZ_BUILD_DIR") + "' --component " + component +
                           " --prefix '" + prefix + "'",
                       log))
