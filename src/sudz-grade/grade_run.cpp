@@ -42,18 +42,18 @@ struct child_spec {
   int keep_fd = -1;    // a descriptor handed down as fd 3
 };
 
-pid_t start_child(const child_spec& spec) {
+pid_t start_child(const child_spec& launch) {
   std::vector<char*> argv, env;
-  for (const std::string& a : spec.argv) argv.push_back(const_cast<char*>(a.c_str()));
+  for (const std::string& a : launch.argv) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  for (const std::string& e : spec.env) env.push_back(const_cast<char*>(e.c_str()));
+  for (const std::string& e : launch.env) env.push_back(const_cast<char*>(e.c_str()));
   env.push_back(nullptr);
   const int devnull = open("/dev/null", O_RDWR | O_CLOEXEC);
   int out = devnull, err = devnull;
-  if (!spec.output.empty()) {
-    out = err = open(spec.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  } else if (spec.out_fd >= 0) {
-    out = spec.out_fd;
+  if (!launch.output.empty()) {
+    out = err = open(launch.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  } else if (launch.out_fd >= 0) {
+    out = launch.out_fd;
   }
   if (devnull < 0 || out < 0) {
     if (devnull >= 0) close(devnull);
@@ -71,15 +71,15 @@ pid_t start_child(const child_spec& spec) {
     dup2(devnull, 0);
     dup2(out, 1);
     dup2(err, 2);
-    if (spec.keep_fd == 3) {
+    if (launch.keep_fd == 3) {
       fcntl(3, F_SETFD, 0);
-    } else if (spec.keep_fd >= 0) {
-      dup2(spec.keep_fd, 3);
+    } else if (launch.keep_fd >= 0) {
+      dup2(launch.keep_fd, 3);
     }
     execve(argv[0], argv.data(), env.data());
     _exit(127);
   }
-  if (out != devnull && out != spec.out_fd) close(out);
+  if (out != devnull && out != launch.out_fd) close(out);
   close(devnull);
   return pid;
 }
@@ -94,11 +94,11 @@ std::string run_helper(const std::vector<std::string>& argv, const std::vector<s
                        int timeout_ms = 5000) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return "";
-  child_spec spec;
-  spec.argv = argv;
-  spec.env = env;
-  spec.out_fd = fds[1];
-  const pid_t pid = start_child(spec);
+  child_spec launch;
+  launch.argv = argv;
+  launch.env = env;
+  launch.out_fd = fds[1];
+  const pid_t pid = start_child(launch);
   close(fds[1]);
   std::string out;
   const auto deadline = clock_type::now() + std::chrono::milliseconds(timeout_ms);
@@ -198,13 +198,13 @@ class private_display {
   private_display(const grade_options& o, const std::string& folder) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
-    child_spec spec;
-    spec.argv = {o.xvfb,        "-displayfd", "3",   "-screen", "0",
+    child_spec launch;
+    launch.argv = {o.xvfb,        "-displayfd", "3",   "-screen", "0",
                  "1024x768x24", "-nolisten",  "tcp", "-noreset"};
-    spec.env = environment({});
-    spec.output = folder + "/xvfb.log";
-    spec.keep_fd = fds[1];
-    pid_ = start_child(spec);
+    launch.env = environment({});
+    launch.output = folder + "/xvfb.log";
+    launch.keep_fd = fds[1];
+    pid_ = start_child(launch);
     close(fds[1]);
     // Xvfb writes the display number once it is ready; a loaded machine may take seconds.
     std::string number;

@@ -63,16 +63,16 @@ std::vector<plant_names> known_plants() {
   };
 }
 
-bool plant_names_of(const std::string& spec, plant_names* out, std::string* error) {
+bool plant_names_of(const std::string& given, plant_names* out, std::string* error) {
   for (const plant_names& p : known_plants()) {
-    if (p.plant == spec) {
+    if (p.plant == given) {
       *out = p;
       return true;
     }
   }
-  const size_t slash = spec.find('/');
+  const size_t slash = given.find('/');
   if (slash == std::string::npos) {
-    *error = "unknown plant \"" + spec + "\" (sudz, sudz-sorter, or INPUT,.../OUTPUT,...)";
+    *error = "unknown plant \"" + given + "\" (sudz, sudz-sorter, or INPUT,.../OUTPUT,...)";
     return false;
   }
   plant_names p;
@@ -90,7 +90,7 @@ bool plant_names_of(const std::string& spec, plant_names* out, std::string* erro
     }
     return true;
   };
-  if (!split(spec.substr(0, slash), &p.inputs) || !split(spec.substr(slash + 1), &p.outputs))
+  if (!split(given.substr(0, slash), &p.inputs) || !split(given.substr(slash + 1), &p.outputs))
     return false;
   *out = p;
   return true;

@@ -125,7 +125,7 @@ struct plant_names {
 
 // The names of a known plant ("sudz" or "sudz-sorter"), or of a list given
 // as "IN,IN,.../OUT,OUT,..."; false with a message for anything else.
-bool plant_names_of(const std::string& spec, plant_names* out, std::string* error);
+bool plant_names_of(const std::string& given, plant_names* out, std::string* error);
 // The known plants, in the order tried by a check without --plant.
 std::vector<plant_names> known_plants();
 
