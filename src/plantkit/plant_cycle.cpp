@@ -1,14 +1,19 @@
 #include "plantkit/plant_cycle.h"
 
+#include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
 #include <FL/forms.H>
+#include <FL/x.H>
 
 #include "IOshare/IOsharemem_server.h"
 #include "objgraphiques/plant_drawing.h"
@@ -32,6 +37,70 @@ int side_count(std::size_t names) {
   if (hooks.at_end) hooks.at_end();
   std::exit(1);
 }
+
+// The display's connection raises a flag whenever the server sends something, so that a cycle
+// knows without a system call whether the toolkit has events to read.
+volatile std::sig_atomic_t display_spoke = 1;
+
+void on_display_data(int) { display_spoke = 1; }
+
+// Fl::check costs three system calls even when it has nothing to do, most of what an idle
+// plant's cycle costs. The watch tells when the toolkit may have work: the server sent
+// something, events were read already, a widget waits to be redrawn, requests wait to be
+// flushed, or 20 cycles went by (its timeouts, and any descriptor a plant gave it).
+class toolkit_watch {
+ public:
+  toolkit_watch() : fd_(ConnectionNumber(fl_display)) {
+    struct sigaction sa = {};
+    sa.sa_handler = on_display_data;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGIO, &sa, &old_action_);
+    old_flags_ = fcntl(fd_, F_GETFL);
+    old_owner_ = fcntl(fd_, F_GETOWN);
+    fcntl(fd_, F_SETOWN, getpid());
+    if (old_flags_ != -1) fcntl(fd_, F_SETFL, old_flags_ | O_ASYNC);
+  }
+  ~toolkit_watch() {
+    if (old_flags_ != -1) fcntl(fd_, F_SETFL, old_flags_);
+    fcntl(fd_, F_SETOWN, old_owner_);
+    sigaction(SIGIO, &old_action_, nullptr);
+  }
+  toolkit_watch(const toolkit_watch&) = delete;
+  toolkit_watch& operator=(const toolkit_watch&) = delete;
+
+  bool due() const {
+    return display_spoke != 0 || quiet_ >= 20 || QLength(fl_display) > 0 ||
+           Fl::damage() != 0 || NextRequest(fl_display) != serial_;
+  }
+  // Lets the toolkit work; what the server sends from now on is noticed again.
+  void check() {
+    display_spoke = 0;
+    Fl::check();
+    serial_ = NextRequest(fl_display);
+    quiet_ = 0;
+  }
+  void skip() { ++quiet_; }
+
+  // Sleeps usec microseconds, all of them although the display's signal may interrupt.
+  static void pause(long usec) {
+    timespec until;
+    clock_gettime(CLOCK_MONOTONIC, &until);
+    until.tv_nsec += usec * 1000;
+    until.tv_sec += until.tv_nsec / 1000000000;
+    until.tv_nsec %= 1000000000;
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+  }
+
+ private:
+  int fd_;
+  struct sigaction old_action_ = {};
+  int old_flags_ = -1;
+  int old_owner_ = 0;
+  unsigned long serial_ = 0;
+  int quiet_ = 0;
+};
 
 }  // namespace
 
@@ -68,10 +137,15 @@ int run_plant(const plant_description& plant, const plant_hooks& hooks, IOsharem
       paint(hooks.drawing, true);
     });
   }
+  toolkit_watch toolkit;
   bool quitting = false;
   do {
     if (!window->shown()) quitting = true;
-    Fl::check();
+    if (toolkit.due()) {
+      toolkit.check();
+    } else {
+      toolkit.skip();
+    }
 
     // At most one operator event per cycle.
     Fl_Widget* event = Fl::readqueue();
@@ -94,7 +168,7 @@ int run_plant(const plant_description& plant, const plant_hooks& hooks, IOsharem
     } else if (window->shown() && hooks.draw) {
       hooks.draw();
     }
-    usleep(5000);
+    toolkit.pause(5000);
   } while (!quitting && window->shown());
 
   if (own != nullptr) own->on_repaint(nullptr);

@@ -11,6 +11,12 @@
 // while a modal dialog holds the cycle. SUDZ_FULL_REDRAW=1 in the
 // environment paints every part every cycle instead.
 //
+// The toolkit handles its events (Fl::check) in the cycles where it may have work: the
+// display sent something, a widget waits to be redrawn, drawing requests wait to be sent, and
+// at least every 20th cycle for its timeouts. The cycle learns that the display sent
+// something from SIGIO, which run_plant takes over while it runs; a plant that needs its own
+// toolkit timeouts or descriptors served sooner calls Fl::check in a hook.
+//
 // The model is meant to live apart from the drawing, so that a test steps
 // it without a display through exchange_cycle, as run_plant does.
 #ifndef PLANTKIT_PLANT_CYCLE_H

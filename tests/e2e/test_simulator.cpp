@@ -6,7 +6,10 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -112,6 +115,37 @@ TEST(Simulator, OuvrirTogglesDoorAndHatch) {
   ASSERT_TRUE(run_cycles(sim, 5));
   const int idle[11] = {0, 0, 1, 1, 0, 1, 0, 0, 0, 0, 0};
   for (int i = 0; i < 11; ++i) EXPECT_EQ(sim.input(i), idle[i]) << i;
+}
+
+// The display's events wake the simulator between its cycles, yet each cycle still sleeps its
+// whole 5000 microseconds: with the pointer moving over the window all the time, n cycles
+// take at least n times 5 ms.
+TEST(Simulator, PointerMovingOverTheWindowKeepsThePause) {
+  sim_process sim;
+  std::string w = sim.window();
+  ASSERT_FALSE(w.empty());
+  ASSERT_TRUE(run_cycles(sim, 2));
+  const std::string moves = "while :; do xdotool mousemove --window " + w +
+                            " 100 100 mousemove --window " + w + " 300 300; done";
+  const pid_t mover = fork();
+  if (mover == 0) {
+    setpgid(0, 0);
+    execlp("sh", "sh", "-c", moves.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(mover, 0);
+  setpgid(mover, mover);
+  const int first = sim.inputs_clock();
+  const auto start = std::chrono::steady_clock::now();
+  const bool ran = run_cycles(sim, 300);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  const int cycles = sim.inputs_clock() - first;
+  kill(-mover, SIGKILL);
+  kill(mover, SIGKILL);
+  waitpid(mover, nullptr, 0);
+  ASSERT_TRUE(ran);
+  EXPECT_GE(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count(),
+            5000L * (cycles - 1));
 }
 
 TEST(Simulator, StepIndicatorsFollowNextStep) {
