@@ -201,11 +201,16 @@ TEST(IOsharememServer, NeverHandsOutIdentifierZero) {
 // The segment lives while its creator does and goes with it, however the
 // process ends; a hundred runs leave none behind.
 TEST(IOsharememServer, SegmentsGoWithTheirProcessOnEveryExitPath) {
-  int ready[2], release[2];
+  // Each process tells its segment's identifier: a segment counts as left behind only when both
+  // its creator and its identifier are a run's, since other programs reuse the runs' pids.
+  int ready[2], release[2], made[2];
   ASSERT_EQ(pipe(ready), 0);
   ASSERT_EQ(pipe(release), 0);
+  ASSERT_EQ(pipe(made), 0);
   const pid_t living = testsupport::spawn_function([&] {
     IOsharemem_server s(kInputs, kOutputs);
+    const int ident = s.memory_ident();
+    (void)!write(made[1], &ident, sizeof ident);
     char c = 1;
     (void)!write(ready[1], &c, 1);
     (void)!read(release[0], &c, 1);
@@ -220,8 +225,10 @@ TEST(IOsharememServer, SegmentsGoWithTheirProcessOnEveryExitPath) {
 
   std::set<pid_t> creators = {living};
   for (int run = 0; run < 100; ++run) {
-    const pid_t pid = testsupport::spawn_function([run] {
+    const pid_t pid = testsupport::spawn_function([run, &made] {
       IOsharemem_server s(kInputs, kOutputs);
+      const int ident = s.memory_ident();
+      (void)!write(made[1], &ident, sizeof ident);
       s.inputs_go();
       switch (run % 3) {
         case 0:
@@ -236,7 +243,16 @@ TEST(IOsharememServer, SegmentsGoWithTheirProcessOnEveryExitPath) {
     creators.insert(pid);
     ASSERT_TRUE(testsupport::wait_for(pid, 30000, &status));
   }
-  EXPECT_TRUE(testsupport::segments_created_by(creators).empty());
+  close(made[1]);
+  std::set<int> idents;
+  for (int ident; read(made[0], &ident, sizeof ident) == sizeof ident;) idents.insert(ident);
+  close(made[0]);
+  EXPECT_EQ(idents.size(), 101u);
+  std::vector<int> left;
+  for (int id : testsupport::segments_created_by(creators)) {
+    if (idents.count(id) != 0) left.push_back(id);
+  }
+  EXPECT_TRUE(left.empty());
 }
 
 }  // namespace
