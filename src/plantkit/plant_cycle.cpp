@@ -50,7 +50,7 @@ void on_display_data(int) { display_spoke = 1; }
 // flushed, or 20 cycles went by (its timeouts, and any descriptor a plant gave it).
 class toolkit_watch {
  public:
-  toolkit_watch() : fd_(ConnectionNumber(fl_display)) {
+  toolkit_watch() : fd_((fl_open_display(), ConnectionNumber(fl_display))) {
     struct sigaction sa = {};
     sa.sa_handler = on_display_data;
     sigemptyset(&sa.sa_mask);
