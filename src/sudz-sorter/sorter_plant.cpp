@@ -303,6 +303,18 @@ void sorter_plant::look(std::string& look) const {
   append_look(look, deliveries_.size());
 }
 
+void sorter_plant::look_within(int x, int y, int w, int h, std::string& look) const {
+  for (int i = 0; i < manager_.part_count(); ++i) {
+    movepart* p = manager_.part(i);
+    if (p->element_count() == 0) continue;
+    if (p->actual_last_xpos() < x || p->actual_first_xpos() >= x + w) continue;
+    if (p->actual_last_ypos() < y || p->actual_first_ypos() >= y + h) continue;
+    append_look(look, i);
+    append_look(look, p->xpos());
+    append_look(look, p->ypos());
+  }
+}
+
 std::string sorter_plant::positions() const {
   std::string s;
   char line[96];

@@ -130,6 +130,10 @@ class sorter_plant {
   // every part's origin, the moving devices' positions and the counts.
   void look(std::string& look) const;
 
+  // Appends to look the origin of every part reaching into the rectangle (x, y, w, h): painting
+  // such a part paints over what the window shows there.
+  void look_within(int x, int y, int w, int h, std::string& look) const;
+
   // Every registered part's origin, in registration order: "x y" per part with 3 decimals.
   std::string positions() const;
 

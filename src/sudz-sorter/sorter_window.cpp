@@ -69,32 +69,65 @@ void show_sorter_window(sorter_window& w) {
   fl_show_form(w.window, FL_PLACE_CENTER | FL_FREE_SIZE, FL_FULLBORDER, "trieuse");
 }
 
-void draw_scenery(const sorter_plant& plant) {
-  // The rail under the wheels, cut where the bins' mouths are.
+namespace {
+
+// The scenery's texts, each in its box.
+struct label {
+  int x, y, w, h;
+  const char* text;
+};
+const label labels[] = {
+    {P::left_bin_in - 40, P::floor_y - 85, 160, 20, "Bac des grandes"},
+    {P::right_bin_in - 40, P::floor_y - 85, 160, 20, "Bac des petites"},
+    {P::belt_x - 10, P::belt_y + 10, 120, 20, "Arrivee"},
+};
+constexpr int left_counter_x = P::left_bin_in - 60, right_counter_x = P::right_bin_in - 60;
+
+void draw_rail() {
+  // Under the wheels, cut where the bins' mouths are.
   const int rail_y = P::wagon_y + P::wheel + 1;
   fl_line(P::left_limit, rail_y, P::left_bin_in - 6, rail_y, FL_BLACK);
   fl_line(P::left_bin_out + 6, rail_y, P::right_bin_in - 6, rail_y, FL_BLACK);
   fl_line(P::right_bin_out + 6, rail_y, P::right_limit, rail_y, FL_BLACK);
-  fl_drw_String(FL_ALIGN_LEFT, P::left_bin_in - 40, P::floor_y - 85, 160, 20, FL_BLACK, 12,
-                FL_TIMES, "Bac des grandes");
-  fl_drw_String(FL_ALIGN_LEFT, P::right_bin_in - 40, P::floor_y - 85, 160, 20, FL_BLACK, 12,
-                FL_TIMES, "Bac des petites");
-  fl_drw_String(FL_ALIGN_LEFT, P::belt_x - 10, P::belt_y + 10, 120, 20, FL_BLACK, 12, FL_TIMES,
-                "Arrivee");
-  draw_counter(P::left_bin_in - 60, plant, bin_side::left, FL_WHITE);
-  draw_counter(P::right_bin_in - 60, plant, bin_side::right, FL_WHITE);
 }
+
+void draw_labels() {
+  for (const label& l : labels)
+    fl_drw_String(FL_ALIGN_LEFT, l.x, l.y, l.w, l.h, FL_BLACK, 12, FL_TIMES, l.text);
+}
+
+void draw_counters(const sorter_plant& plant) {
+  draw_counter(left_counter_x, plant, bin_side::left, FL_WHITE);
+  draw_counter(right_counter_x, plant, bin_side::right, FL_WHITE);
+}
+
+}  // namespace
 
 void add_sorter_parts(plant_drawing& drawing, sorter_plant& plant) {
   // Painting everything (the window was repainted) includes the devices that the step paints.
   drawing.add([](std::string&) {}, [&plant] { plant.repaint_devices(); });
-  // The bins' labels are smoothed text drawn over what lies there.
   drawing.add([&plant](std::string& look) { plant.look(look); },
               [&plant] {
                 plant.draw_all();
-                draw_scenery(plant);
-              },
-              255);
+                draw_rail();
+              });
+  // The labels are smoothed text drawn over what lies there: while a part reaches into one, it
+  // is painted every cycle, as whatever painted that part may have painted over it.
+  drawing.add(
+      [&plant, cycle = 0UL](std::string& look) mutable {
+        for (const label& l : labels) plant.look_within(l.x, l.y, l.w, l.h, look);
+        if (!look.empty()) append_look(look, ++cycle);
+      },
+      draw_labels, 255);
+  drawing.add(
+      [&plant, cycle = 0UL](std::string& look) mutable {
+        for (int x : {left_counter_x, right_counter_x}) plant.look_within(x, 412, 170, 22, look);
+        if (!look.empty()) append_look(look, ++cycle);
+        for (bin_side bin : {bin_side::left, bin_side::right})
+          for (box_kind kind : {box_kind::large, box_kind::small})
+            append_look(look, plant.count(bin, kind));
+      },
+      [&plant] { draw_counters(plant); });
 }
 
 int run_sorter(const plant_description& line, sorter_window& w, sorter_plant& plant,

@@ -26,11 +26,9 @@ extern const char* const floor_alarm_text;
 sorter_window build_sorter_window();
 void show_sorter_window(sorter_window& w);
 
-// Rail, bin labels and the counters, over what the parts left.
-void draw_scenery(const sorter_plant& plant);
-
-// The parts and the scenery as one part of drawing (the scenery lies over parts), repainted
-// when a part has moved or a count has changed.
+// The parts with the rail, the labels and the counters as parts of drawing, in that order (the
+// scenery lies over the parts): the parts and rail repainted when a part has moved, a label or
+// a counter when a part reaches into it or its count has changed.
 void add_sorter_parts(plant_drawing& drawing, sorter_plant& plant);
 
 // Runs the kit's cycle until "Quitter" or the window is closed; then hides the window, sets
