@@ -20,6 +20,9 @@
 #include "objgraphiques/plant_window.h"
 #include "plantkit/plant_start.h"
 
+// Last: it defines macros that the standard headers do not expect.
+#include <X11/Xlibint.h>
+
 namespace {
 
 // No side of the area holds more names.
@@ -46,8 +49,9 @@ void on_display_data(int) { display_spoke = 1; }
 
 // Fl::check costs three system calls even when it has nothing to do, most of what an idle
 // plant's cycle costs. The watch tells when the toolkit may have work: the server sent
-// something, events were read already, a widget waits to be redrawn, requests wait to be
-// flushed, or 20 cycles went by (its timeouts, and any descriptor a plant gave it).
+// something, events were read already, a widget waits to be redrawn, or 20 cycles went by (its
+// timeouts, and any descriptor a plant gave it). The plant's own drawing requests are sent at
+// the end of the cycle by a flush alone, one system call.
 class toolkit_watch {
  public:
   toolkit_watch() : fd_((fl_open_display(), ConnectionNumber(fl_display))) {
@@ -70,17 +74,24 @@ class toolkit_watch {
   toolkit_watch& operator=(const toolkit_watch&) = delete;
 
   bool due() const {
-    return display_spoke != 0 || quiet_ >= 20 || QLength(fl_display) > 0 ||
-           Fl::damage() != 0 || NextRequest(fl_display) != serial_;
+    return display_spoke != 0 || quiet_ >= 20 || QLength(fl_display) > 0 || Fl::damage() != 0;
   }
   // Lets the toolkit work; what the server sends from now on is noticed again.
   void check() {
     display_spoke = 0;
     Fl::check();
-    serial_ = NextRequest(fl_display);
     quiet_ = 0;
   }
   void skip() { ++quiet_; }
+  // Sends what the cycle drew, so that the window shows it during the pause. XFlush would also
+  // try to read events, two system calls more; the signal already tells when there are some.
+  void send() {
+    if (NextRequest(fl_display) == sent_) return;
+    LockDisplay(fl_display);
+    _XSend(fl_display, nullptr, 0);
+    UnlockDisplay(fl_display);
+    sent_ = NextRequest(fl_display);
+  }
 
   // Sleeps usec microseconds, all of them although the display's signal may interrupt.
   static void pause(long usec) {
@@ -98,7 +109,7 @@ class toolkit_watch {
   struct sigaction old_action_ = {};
   int old_flags_ = -1;
   int old_owner_ = 0;
-  unsigned long serial_ = 0;
+  unsigned long sent_ = 0;
   int quiet_ = 0;
 };
 
@@ -168,6 +179,7 @@ int run_plant(const plant_description& plant, const plant_hooks& hooks, IOsharem
     } else if (window->shown() && hooks.draw) {
       hooks.draw();
     }
+    toolkit.send();
     toolkit.pause(5000);
   } while (!quitting && window->shown());
 

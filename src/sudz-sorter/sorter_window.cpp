@@ -91,9 +91,8 @@ void draw_rail() {
   fl_line(P::right_bin_out + 6, rail_y, P::right_limit, rail_y, FL_BLACK);
 }
 
-void draw_labels() {
-  for (const label& l : labels)
-    fl_drw_String(FL_ALIGN_LEFT, l.x, l.y, l.w, l.h, FL_BLACK, 12, FL_TIMES, l.text);
+void draw_label(const label& l) {
+  fl_drw_String(FL_ALIGN_LEFT, l.x, l.y, l.w, l.h, FL_BLACK, 12, FL_TIMES, l.text);
 }
 
 void draw_counters(const sorter_plant& plant) {
@@ -112,13 +111,16 @@ void add_sorter_parts(plant_drawing& drawing, sorter_plant& plant) {
                 draw_rail();
               });
   // The labels are smoothed text drawn over what lies there: while a part reaches into one, it
-  // is painted every cycle, as whatever painted that part may have painted over it.
-  drawing.add(
-      [&plant, cycle = 0UL](std::string& look) mutable {
-        for (const label& l : labels) plant.look_within(l.x, l.y, l.w, l.h, look);
-        if (!look.empty()) append_look(look, ++cycle);
-      },
-      draw_labels, 255);
+  // is painted every cycle, as whatever painted that part may have painted over it. Each label
+  // is a part of its own, so that it settles alone.
+  for (const label& l : labels) {
+    drawing.add(
+        [&plant, &l, cycle = 0UL](std::string& look) mutable {
+          plant.look_within(l.x, l.y, l.w, l.h, look);
+          if (!look.empty()) append_look(look, ++cycle);
+        },
+        [&l] { draw_label(l); }, 255);
+  }
   drawing.add(
       [&plant, cycle = 0UL](std::string& look) mutable {
         for (int x : {left_counter_x, right_counter_x}) plant.look_within(x, 412, 170, 22, look);
