@@ -5,7 +5,8 @@
 // by the input clock of its exchange area over SECONDS (20 by default) beside a bare
 // usleep(5000) loop, and prints the median and the slowest ratio of a simulator's rate to the
 // loop's, the processor use of all the simulators and of the X server (the Xvfb started beside
-// this program), and the load average.
+// this program), and the load average; then, for scale, the processor use of as many processes
+// that only run the bare loop, over the same seconds.
 #include <dirent.h>
 #include <signal.h>
 #include <sys/shm.h>
@@ -108,6 +109,23 @@ int main(int argc, char** argv) {
   std::ifstream("/proc/loadavg") >> load;
   stop_all();
 
+  // For scale, as many processes that only pause 5000 microseconds, over the same seconds: what
+  // waking 200 times a second costs here before any work.
+  std::vector<pid_t> loops(pairs);
+  for (pid_t& p : loops) {
+    p = fork();
+    if (p == 0) {
+      for (;;) usleep(5000);
+    }
+  }
+  sleep(3);
+  double loops_cpu = 0;
+  for (pid_t p : loops) loops_cpu -= benchsupport::cpu_seconds(p);
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  for (pid_t p : loops) loops_cpu += benchsupport::cpu_seconds(p);
+  for (pid_t p : loops) kill(p, SIGKILL);
+  for (pid_t p : loops) waitpid(p, nullptr, 0);
+
   std::sort(ratios.begin(), ratios.end());
   double sim_cpu = 0;
   for (int k = 0; k < pairs; ++k) sim_cpu += run.cpu[k];
@@ -120,6 +138,8 @@ int main(int argc, char** argv) {
   if (xserver > 0)
     std::printf("X server's processor use:          %7.1f %% of one core\n",
                 100.0 * run.cpu[pairs] / run.elapsed);
+  std::printf("as many bare loops' processor use:  %7.1f %% of one core (measured after)\n",
+              100.0 * loops_cpu / seconds);
   std::printf("load average (1 min):              %8.2f\n", load);
   return 0;
 }

@@ -4,6 +4,7 @@
 #ifndef BENCH_RATE_MEASURE_H
 #define BENCH_RATE_MEASURE_H
 
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -18,9 +19,10 @@
 
 namespace benchsupport {
 
-// Processor seconds (user and system) the process has used; 0 when it is gone.
-inline double cpu_seconds(pid_t pid) {
-  std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+// Processor seconds (user and system) that the process or thread whose stat file is at `path`
+// has used; 0 when it is gone.
+inline double cpu_seconds_at(const std::string& path) {
+  std::ifstream f(path);
   std::string stat;
   std::getline(f, stat);
   if (stat.empty()) return 0;
@@ -33,6 +35,8 @@ inline double cpu_seconds(pid_t pid) {
   }
   return static_cast<double>(utime + stime) / sysconf(_SC_CLK_TCK);
 }
+
+inline double cpu_seconds(pid_t pid) { return cpu_seconds_at("/proc/" + std::to_string(pid) + "/stat"); }
 
 // The first shared-memory segment `creator` made, looked for `tries` times
 // 10 ms apart; -1 when there is none.
@@ -50,6 +54,7 @@ struct rate_run {
   double elapsed = 0;       // seconds, as measured
   int cycles = 0;           // steps of the input clock
   long bare = 0;            // rounds of the bare usleep(5000) loop
+  double bare_cpu = 0;      // processor seconds of the bare loop, counted as for the others
   std::vector<double> cpu;  // processor seconds of each watched process
 };
 
@@ -65,19 +70,25 @@ inline rate_run measure_rate(const volatile int* clock, double seconds,
     return v;
   };
   std::atomic<bool> stop{false};
+  std::atomic<long> loop_tid{0};
   rate_run run;
   std::thread loop([&] {
+    loop_tid = syscall(SYS_gettid);
     while (!stop) {
       usleep(5000);
       ++run.bare;
     }
   });
+  while (loop_tid == 0) std::this_thread::yield();
+  const std::string loop_stat = "/proc/self/task/" + std::to_string(loop_tid) + "/stat";
   const auto t0 = clock_type::now();
   const int c0 = *clock;
   const std::vector<double> cpu0 = cpu_now();
+  const double bare_cpu0 = cpu_seconds_at(loop_stat);
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   run.cycles = *clock - c0;
   run.cpu = cpu_now();
+  run.bare_cpu = cpu_seconds_at(loop_stat) - bare_cpu0;
   run.elapsed = std::chrono::duration<double>(clock_type::now() - t0).count();
   stop = true;
   loop.join();

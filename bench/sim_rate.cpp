@@ -79,6 +79,8 @@ int main(int argc, char** argv) {
   std::printf("ratio:                             %8.3f\n", sim_rate / bare_rate);
   std::printf("simulator processor use:          %7.1f %% of one core\n",
               100.0 * run.cpu[0] / elapsed);
+  std::printf("bare loop's processor use:        %7.1f %% of one core\n",
+              100.0 * run.bare_cpu / elapsed);
   if (controller > 0) {
     std::printf("controller processor use:         %7.1f %% of one core\n",
                 100.0 * run.cpu[1] / elapsed);

@@ -40,7 +40,8 @@ TEST(PlantKit, CommandLine) {
 }
 
 // The controller gets " -automemlink <ident>" after its own arguments, sees the plant's inputs
-// by name, and its outputs reach the model; a signal then tells it the end.
+// by name, and its outputs reach the model; what a cycle paints is sent before its pause; a
+// signal then tells it the end.
 TEST(PlantKit, LaunchCycleAndSignalEnd) {
   sim_process sim = sim_process::plant(kit_plant(), {}, "at input clock 3 set output Sortie to 1\n");
   ASSERT_FALSE(window_named("kit").empty());
@@ -54,9 +55,12 @@ TEST(PlantKit, LaunchCycleAndSignalEnd) {
 
   EXPECT_TRUE(sim.wait_snapshot([](const snapshot& s) { return s.in.at("Echo") == 1; }));
   const snapshot first = sim.log().front();
-  EXPECT_EQ(first.in.size(), 2u);
+  EXPECT_EQ(first.in.size(), 3u);
   EXPECT_EQ(first.in.at("Marche"), 1);
   EXPECT_EQ(first.in.at("Echo"), 0);
+  // Over cycles between the toolkit's own checks, when nothing else would send the painting.
+  EXPECT_TRUE(sim.wait_snapshot([](const snapshot& s) { return s.clock >= 60; }));
+  for (const snapshot& s : sim.log()) EXPECT_EQ(s.in.at("Envoye"), 1) << "clock " << s.clock;
 
   kill(sim.pid(), SIGTERM);
   const int status = sim.wait_exit();
