@@ -1,5 +1,6 @@
 #include "sudz/machine_window.h"
 
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -130,11 +131,16 @@ void add_machine_parts(plant_drawing& drawing, machine_plant& p) {
 
 void add_readout(plant_drawing& drawing, const machine_window& w, const machine_plant& plant) {
   const Fl_Color background = w.window_colour;
-  // The text is made once per cycle, for the look; the painting takes it from there.
+  // The text is the look, made again only when the temperature moved; the painting takes it
+  // from there.
   auto text = std::make_shared<std::string>();
   drawing.add(
-      [text, &plant](std::string& look) {
-        *text = dtoS(plant.temperature(), 1) + " deg";
+      [text, &plant, shown = std::nan("")](std::string& look) mutable {
+        const double t = plant.temperature();
+        if (!(t == shown)) {
+          *text = dtoS(t, 1) + " deg";
+          shown = t;
+        }
         look = *text;
       },
       [text, background] {
