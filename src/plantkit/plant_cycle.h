@@ -12,8 +12,8 @@
 // environment paints every part every cycle instead.
 //
 // The toolkit handles its events (Fl::check) in the cycles where it may have work: the
-// display sent something, a widget waits to be redrawn, drawing requests wait to be sent, and
-// at least every 20th cycle for its timeouts. The cycle learns that the display sent
+// display sent something, a widget waits to be redrawn, and at least every 20th cycle for its
+// timeouts. What a cycle painted is sent to the display before its pause. The cycle learns that the display sent
 // something from SIGIO, which run_plant takes over while it runs; a plant that needs its own
 // toolkit timeouts or descriptors served sooner calls Fl::check in a hook.
 //
