@@ -32,8 +32,8 @@ int side_count(std::size_t names) {
   return static_cast<int>(std::min<std::size_t>(names, max_signals));
 }
 
-[[noreturn]] void alarm_end(const plant_hooks& hooks, IOsharemem_server& server,
-                            Fl_Window* window, const char* text) {
+[[noreturn]] void alarm_end(const plant_hooks& hooks, IOsharemem_server& server, Fl_Window* window,
+                            const char* text) {
   fl_alert("%s", text);
   fl_hide_form(window);
   server.sharing_terminate();
@@ -45,15 +45,19 @@ int side_count(std::size_t names) {
 // knows without a system call whether the toolkit has events to read.
 volatile std::sig_atomic_t display_spoke = 1;
 
-void on_display_data(int) { display_spoke = 1; }
+void on_display_data(int) {
+  display_spoke = 1;
+}
 
-// Fl::check costs three system calls even when it has nothing to do, most of what an idle
-// plant's cycle costs. The watch tells when the toolkit may have work: the server sent
-// something, events were read already, a widget waits to be redrawn, or 20 cycles went by (its
-// timeouts, and any descriptor a plant gave it). The plant's own drawing requests are sent at
-// the end of the cycle by a flush alone, one system call.
+// Fl::check costs three system calls even when it has nothing to do, and on caches that other
+// processes emptied, tens of microseconds. The watch tells when the toolkit may have work: the
+// server sent something, events were read already, a widget waits to be redrawn, or
+// `quiet_cycles` went by (its timeouts, and any descriptor a plant gave it). The plant's own
+// drawing requests are sent at the end of the cycle by a write alone.
 class toolkit_watch {
  public:
+  static constexpr int quiet_cycles = 100;  // half a second
+
   toolkit_watch() : fd_((fl_open_display(), ConnectionNumber(fl_display))) {
     struct sigaction sa = {};
     sa.sa_handler = on_display_data;
@@ -74,7 +78,8 @@ class toolkit_watch {
   toolkit_watch& operator=(const toolkit_watch&) = delete;
 
   bool due() const {
-    return display_spoke != 0 || quiet_ >= 20 || QLength(fl_display) > 0 || Fl::damage() != 0;
+    return display_spoke != 0 || quiet_ >= quiet_cycles || QLength(fl_display) > 0 ||
+           Fl::damage() != 0;
   }
   // Lets the toolkit work; what the server sends from now on is noticed again.
   void check() {

@@ -12,10 +12,11 @@
 // environment paints every part every cycle instead.
 //
 // The toolkit handles its events (Fl::check) in the cycles where it may have work: the
-// display sent something, a widget waits to be redrawn, and at least every 20th cycle for its
-// timeouts. What a cycle painted is sent to the display before its pause. The cycle learns that the display sent
-// something from SIGIO, which run_plant takes over while it runs; a plant that needs its own
-// toolkit timeouts or descriptors served sooner calls Fl::check in a hook.
+// display sent something, a widget waits to be redrawn, and at least every 100th cycle (half a
+// second) for its timeouts. The cycle learns that the display sent something from SIGIO, which
+// run_plant takes over while it runs; a plant that needs its own toolkit timeouts or
+// descriptors served sooner calls Fl::check in a hook. What a cycle painted is sent to the
+// display before its pause.
 //
 // The model is meant to live apart from the drawing, so that a test steps
 // it without a display through exchange_cycle, as run_plant does.
