@@ -36,7 +36,9 @@ inline double cpu_seconds_at(const std::string& path) {
   return static_cast<double>(utime + stime) / sysconf(_SC_CLK_TCK);
 }
 
-inline double cpu_seconds(pid_t pid) { return cpu_seconds_at("/proc/" + std::to_string(pid) + "/stat"); }
+inline double cpu_seconds(pid_t pid) {
+  return cpu_seconds_at("/proc/" + std::to_string(pid) + "/stat");
+}
 
 // The first shared-memory segment `creator` made, looked for `tries` times
 // 10 ms apart; -1 when there is none.

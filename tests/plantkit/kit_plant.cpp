@@ -18,8 +18,10 @@
 #include <X11/Xlibint.h>
 
 int main(int argc, char** argv) {
-  const plant_description kit{"kit_plant", "usage: kit_plant <controleur>\n",
-                              {"Marche", "Echo", "Envoye"}, {"Alarme", "Sortie"}};
+  const plant_description kit{"kit_plant",
+                              "usage: kit_plant <controleur>\n",
+                              {"Marche", "Echo", "Envoye"},
+                              {"Alarme", "Sortie"}};
   IOsharemem_server* server = start_plant(kit, argc, argv);
   if (server == nullptr) return 0;
 
