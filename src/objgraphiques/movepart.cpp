@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include <FL/Enumerations.H>
 #include <FL/fl_draw.H>
@@ -19,6 +20,12 @@ namespace {
 // has none) gives the bound itself.
 constexpr double low_search = 2000.0;
 constexpr double high_search = -2000.0;
+
+// Whether two boxes share a pixel (an empty box shares none).
+bool boxes_meet(const pixel_box& a, const pixel_box& b) {
+  return a.w > 0 && a.h > 0 && b.w > 0 && b.h > 0 && a.x < b.x + b.w && b.x < a.x + a.w &&
+         a.y < b.y + b.h && b.y < a.y + a.h;
+}
 
 // One element as the collision and occupancy tests see it: truncated to pixels.
 struct pixel_element {
@@ -87,6 +94,7 @@ int movepart_manager::collision(movepart* p) {
   for (int j = 0; j < count && !hit && n > 0; ++j) {
     if (j == k) continue;
     movepart* q = parts[j];
+    if (p->carries(q) || q->carries(p)) continue;
     const int X = trunc_px(q->x), Y = trunc_px(q->y);
     if (q->widths.empty() || std::floor(q->extent_left + X) - 1 >= right ||
         std::ceil(q->extent_right + X) + 1 <= left || std::floor(q->extent_top + Y) - 1 >= bottom ||
@@ -260,8 +268,67 @@ void movepart::undraw() {
 }
 
 int movepart::moveredraw(double dx, double dy) {
+  return move_and_paint(dx, dy, true);
+}
+
+int movepart::strips(double ex, double ey, int w, int h, double x0, double y0, double dx, double dy,
+                     pixel_box out[2]) const {
+  int n = 0;
+  if (x > x0) {
+    out[n++] = {round_px(ex + x0) - 1, round_px(ey + y0), round_px(dx) + 1, h};
+  } else if (x < x0) {
+    out[n++] = {round_px(x + ex + w), round_px(ey + y), 1 - round_px(dx), h};
+  }
+  if (y > y0) {
+    out[n++] = {round_px(ex + x0), round_px(ey + y0), w, round_px(dy) + 1};
+  } else if (y < y0) {
+    out[n++] = {round_px(ex + x), round_px(y + ey + h), w, trunc_px(-dy)};
+  }
+  return n;
+}
+
+bool movepart::elements_meet(const pixel_box& b) const {
+  auto ex = xoffsets.begin();
+  auto ey = yoffsets.begin();
+  auto h = heights.begin();
+  for (auto w = widths.begin(); w != widths.end(); ++w, ++ex, ++ey, ++h)
+    if (boxes_meet(b, {round_px(x + *ex), round_px(y + *ey), *w, *h})) return true;
+  return false;
+}
+
+bool movepart::chain_meets(const pixel_box& b) const {
+  int depth = 0;
+  for (const movepart* p = this; p != nullptr && depth <= movepart_manager::max_parts;
+       p = p->carried, ++depth)
+    if (p->elements_meet(b)) return true;
+  return false;
+}
+
+bool movepart::carries(const movepart* other) const {
+  int depth = 0;
+  for (const movepart* p = carried; p != nullptr && depth <= movepart_manager::max_parts;
+       p = p->carried, ++depth)
+    if (p == other) return true;
+  return false;
+}
+
+movepart* movepart::carrier() const {
+  if (manager == nullptr || linked == 0) return nullptr;
+  for (int j = 0; j < manager->part_count(); ++j)
+    if (manager->part(j)->carried == this) return manager->part(j);
+  return nullptr;
+}
+
+void movepart::paint_chain() {
+  int depth = 0;
+  for (movepart* p = this; p != nullptr && depth <= movepart_manager::max_parts;
+       p = p->carried, ++depth)
+    p->fill_elements(true, false);
+}
+
+int movepart::move_and_paint(double dx, double dy, bool alone) {
   if (carried != nullptr) {
-    const int r = carried->moveredraw(dx, dy);
+    const int r = carried->move_and_paint(dx, dy, false);
     if (r != 0) return r;
   }
   const double x0 = x, y0 = y;
@@ -272,9 +339,11 @@ int movepart::moveredraw(double dx, double dy) {
     result = 1;
     x = x0;
     y = y0;
-    if (carried != nullptr) carried->moveredraw(-dx, -dy);
+    if (carried != nullptr) carried->move_and_paint(-dx, -dy, false);
   }
-  if (!draw_into(window)) return result;
+  if ((x == x0 && y == y0) || !draw_into(window)) return result;
+  // Each element: the strips it uncovers in the background, then the element at its new place.
+  pixel_box s[2];
   auto ex = xoffsets.begin();
   auto ey = yoffsets.begin();
   auto w = widths.begin();
@@ -282,19 +351,81 @@ int movepart::moveredraw(double dx, double dy) {
   for (auto k = colours.begin(); k != colours.end(); ++k, ++ex, ++ey, ++w, ++h) {
     const Fl_Color own = static_cast<Fl_Color>(*k);
     const int px = round_px(x + *ex), py = round_px(y + *ey);
-    if (x > x0) {
-      fl_rectf(round_px(*ex + x0) - 1, round_px(*ey + y0), round_px(dx) + 1, *h, background);
-      fl_rectf(px, py, *w, *h, own);
-    } else if (x < x0) {
-      fl_rectf(round_px(x + *ex + *w), round_px(*ey + y), 1 - round_px(dx), *h, background);
+    const int n = strips(*ex, *ey, *w, *h, x0, y0, dx, dy, s);
+    for (int i = 0; i < n; ++i) {
+      fl_rectf(s[i].x, s[i].y, s[i].w, s[i].h, background);
       fl_rectf(px, py, *w, *h, own);
     }
-    if (y > y0) {
-      fl_rectf(round_px(*ex + x0), round_px(*ey + y0), *w, round_px(dy) + 1, background);
-      fl_rectf(px, py, *w, *h, own);
-    } else if (y < y0) {
-      fl_rectf(round_px(*ex + x), round_px(y + *ey + *h), *w, trunc_px(-dy), background);
-      fl_rectf(px, py, *w, *h, own);
+  }
+  // An element's strips may cut into elements painted before it (an element inside another, or
+  // touching it on the side it moves away from): those elements, and every one after them, are
+  // painted again, so that the piece ends as a whole painting leaves it.
+  int first = element_count();
+  {
+    int e = 0;
+    auto ex1 = xoffsets.begin();
+    auto ey1 = yoffsets.begin();
+    auto h1 = heights.begin();
+    for (auto w1 = widths.begin(); w1 != widths.end() && e < first; ++w1, ++ex1, ++ey1, ++h1, ++e) {
+      const pixel_box place{round_px(x + *ex1), round_px(y + *ey1), *w1, *h1};
+      auto ex2 = std::next(ex1);
+      auto ey2 = std::next(ey1);
+      auto h2 = std::next(h1);
+      for (auto w2 = std::next(w1); w2 != widths.end() && e < first; ++w2, ++ex2, ++ey2, ++h2) {
+        const int n = strips(*ex2, *ey2, *w2, *h2, x0, y0, dx, dy, s);
+        for (int i = 0; i < n; ++i)
+          if (boxes_meet(place, s[i])) first = e;
+      }
+    }
+  }
+  if (first < element_count()) {
+    int e = 0;
+    ex = xoffsets.begin();
+    ey = yoffsets.begin();
+    w = widths.begin();
+    h = heights.begin();
+    for (auto k = colours.begin(); k != colours.end(); ++k, ++ex, ++ey, ++w, ++h, ++e)
+      if (e >= first)
+        fl_rectf(round_px(x + *ex), round_px(y + *ey), *w, *h, static_cast<Fl_Color>(*k));
+  }
+  // The carried piece moved first: what this piece erased or painted over it, it paints again.
+  if (carried != nullptr) {
+    bool covered = false;
+    ex = xoffsets.begin();
+    ey = yoffsets.begin();
+    h = heights.begin();
+    for (w = widths.begin(); w != widths.end() && !covered; ++w, ++ex, ++ey, ++h) {
+      covered = carried->chain_meets({round_px(x + *ex), round_px(y + *ey), *w, *h});
+      const int n = strips(*ex, *ey, *w, *h, x0, y0, dx, dy, s);
+      for (int i = 0; i < n && !covered; ++i) covered = carried->chain_meets(s[i]);
+    }
+    if (covered) carried->paint_chain();
+  }
+  // A carried piece moving on its own uncovers its carriers, not the scene: where a strip lies on
+  // a carrier, the whole chain from the outermost carrier is painted again within that strip.
+  movepart* outer = alone ? carrier() : nullptr;
+  if (outer == nullptr) return result;
+  for (int depth = 0; depth <= movepart_manager::max_parts; ++depth) {
+    movepart* c = outer->carrier();
+    if (c == nullptr) break;
+    outer = c;
+  }
+  ex = xoffsets.begin();
+  ey = yoffsets.begin();
+  h = heights.begin();
+  for (w = widths.begin(); w != widths.end(); ++w, ++ex, ++ey, ++h) {
+    const int n = strips(*ex, *ey, *w, *h, x0, y0, dx, dy, s);
+    for (int i = 0; i < n; ++i) {
+      // The strip meets a carrier when it meets the outer chain outside this piece's own.
+      bool meets = false;
+      int depth = 0;
+      for (movepart* c = outer; c != nullptr && c != this && depth <= movepart_manager::max_parts;
+           c = c->carried, ++depth)
+        meets = meets || c->elements_meet(s[i]);
+      if (!meets) continue;
+      fl_push_clip(s[i].x, s[i].y, s[i].w, s[i].h);
+      outer->paint_chain();
+      fl_pop_clip();
     }
   }
   return result;
@@ -334,22 +465,22 @@ void movepart::fall() {
   if (linked == 0) moveredraw(0.0, 1.0);
 }
 
-double movepart::actual_precision_first_xpos() {
+double movepart::actual_precision_first_xpos() const {
   if (xoffsets.empty()) {
     std::fprintf(stderr,
                  "ERREUR dans movepart::actual_precision_first_xpos()\n"
                  "LISTE DE %p ANORMALEMENT VIDE !!!\n\n",
-                 static_cast<void*>(this));
+                 static_cast<const void*>(this));
     std::exit(1);
   }
   return x + smallest_xoffset();
 }
 
-double movepart::actual_precision_first_ypos() {
+double movepart::actual_precision_first_ypos() const {
   return y + smallest_yoffset();
 }
 
-double movepart::actual_precision_last_xpos() {
+double movepart::actual_precision_last_xpos() const {
   double m = high_search;
   auto w = widths.begin();
   for (auto ex = xoffsets.begin(); ex != xoffsets.end(); ++ex, ++w)
@@ -357,7 +488,7 @@ double movepart::actual_precision_last_xpos() {
   return x + m;
 }
 
-double movepart::actual_precision_last_ypos() {
+double movepart::actual_precision_last_ypos() const {
   double m = high_search;
   auto h = heights.begin();
   for (auto ey = yoffsets.begin(); ey != yoffsets.end(); ++ey, ++h)
@@ -365,16 +496,16 @@ double movepart::actual_precision_last_ypos() {
   return y + m;
 }
 
-int movepart::actual_first_xpos() {
+int movepart::actual_first_xpos() const {
   return trunc_px(actual_precision_first_xpos());
 }
-int movepart::actual_first_ypos() {
+int movepart::actual_first_ypos() const {
   return trunc_px(actual_precision_first_ypos());
 }
-int movepart::actual_last_xpos() {
+int movepart::actual_last_xpos() const {
   return trunc_px(actual_precision_last_xpos());
 }
-int movepart::actual_last_ypos() {
+int movepart::actual_last_ypos() const {
   return trunc_px(actual_precision_last_ypos());
 }
 
@@ -388,8 +519,8 @@ std::ostream& operator<<(std::ostream& s, movepart& p) {
   return s;
 }
 
-int vertical_part_dist(movepart& a, movepart& b) {
-  auto span = [](movepart& p, double* top, double* bottom) {
+int vertical_part_dist(const movepart& a, const movepart& b) {
+  auto span = [](const movepart& p, double* top, double* bottom) {
     *top = p.y + p.smallest_yoffset();
     double m = 0.0;
     auto h = p.heights.begin();

@@ -9,7 +9,19 @@
 // truncate toward zero.
 //
 // A piece can carry one other piece (link): the carried piece moves first with its carrier, does
-// not fall, and is destroyed with it. A refused move returns 1 and leaves every piece as it was.
+// not fall, and is destroyed with it. A carrier and the pieces it carries, directly or through
+// one another, never collide with each other: a load may rest on its carrier or lie inside it.
+// A refused move returns 1 and leaves every piece as it was.
+//
+// After any sequence of moves a piece looks as a whole painting of the scene shows it
+// (manager.draw() over the background): where a strip erased by one element cuts into another
+// element of the piece, or into the piece it carries, those are painted again. A carried piece
+// shows on top of its carrier. A carried piece that moves on its own (a door sliding in its
+// cabin) uncovers its carrier rather than the scene: where an erased strip lies on an element
+// of a carrier, the carrier and what it carries are painted again within that strip. So a piece
+// that moves inside another is drawn on the other's colour when the other has an element for
+// its inside (added before the elements that frame it); where the carrier has no element, the
+// strip shows the background, as for any piece.
 //
 // Three conditions end the process with status 1 after a message on standard error: a 101st
 // registration ("too many part !"), a collision test for an unregistered piece ("collision:
@@ -19,6 +31,8 @@
 
 #include <list>
 #include <ostream>
+
+#include "objgraphiques/geometry.h"
 
 class Fl_Window;
 class movepart;
@@ -76,10 +90,13 @@ class movepart {
   void define(movepart_manager& manager, Fl_Window* window, unsigned background);
   // Appends the element (dx, dy, w, h) in colour.
   void add(double dx, double dy, int w, int h, unsigned colour);
-  // Carries other (owned from now on) and marks it carried. A piece carried before is replaced
-  // without its carried mark being cleared.
+  // Carries other and marks it carried. From now on this piece owns other: other must have been
+  // made with new, and is destroyed with this piece (by delete) unless unlink() lets it go
+  // first; nothing else may destroy it meanwhile. A piece carried before is replaced without
+  // its carried mark being cleared, and is no longer owned: its owner is the caller again.
   void link(movepart* other);
-  // Marks the carried piece as no longer carried and lets it go (not destroyed).
+  // Marks the carried piece as no longer carried and lets it go: not destroyed, owned by the
+  // caller again.
   void unlink();
 
   // Every element in its colour, then the carried piece.
@@ -99,14 +116,14 @@ class movepart {
   int is_linked() const { return linked; }
   movepart* part_have_link() const { return carried; }
 
-  double actual_precision_first_xpos();  // fatal on a piece without elements
-  double actual_precision_first_ypos();
-  double actual_precision_last_xpos();
-  double actual_precision_last_ypos();
-  int actual_first_xpos();
-  int actual_first_ypos();
-  int actual_last_xpos();
-  int actual_last_ypos();
+  double actual_precision_first_xpos() const;  // fatal on a piece without elements
+  double actual_precision_first_ypos() const;
+  double actual_precision_last_xpos() const;
+  double actual_precision_last_ypos() const;
+  int actual_first_xpos() const;
+  int actual_first_ypos() const;
+  int actual_last_xpos() const;
+  int actual_last_ypos() const;
 
   double xpos() const { return x; }
   double ypos() const { return y; }
@@ -116,10 +133,20 @@ class movepart {
 
   friend class movepart_manager;
   friend std::ostream& operator<<(std::ostream& s, movepart& p);
-  friend int vertical_part_dist(movepart& a, movepart& b);
+  friend int vertical_part_dist(const movepart& a, const movepart& b);
 
  private:
   void fill_elements(bool own_colour, bool truncate);
+  int move_and_paint(double dx, double dy, bool alone);
+  // The strips (at most two) that the element at offset (ex, ey), of size (w, h), uncovers when
+  // the origin goes from (x0, y0) to where it is now by (dx, dy).
+  int strips(double ex, double ey, int w, int h, double x0, double y0, double dx, double dy,
+             pixel_box out[2]) const;
+  bool elements_meet(const pixel_box& b) const;  // an element at its place shares a pixel with b
+  bool chain_meets(const pixel_box& b) const;    // the same, for this piece or what it carries
+  bool carries(const movepart* other) const;     // directly or through the pieces it carries
+  movepart* carrier() const;                     // the registered piece carrying this one
+  void paint_chain();  // elements in their colours, then the carried pieces', into the surface
   double smallest_xoffset() const;
   double smallest_yoffset() const;
 
@@ -143,6 +170,6 @@ class movepart {
 std::ostream& operator<<(std::ostream& s, movepart& p);
 
 // Vertical gap between the two pieces (0 when their vertical spans meet), truncated.
-int vertical_part_dist(movepart& a, movepart& b);
+int vertical_part_dist(const movepart& a, const movepart& b);
 
 #endif

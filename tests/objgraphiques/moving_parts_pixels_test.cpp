@@ -1,6 +1,11 @@
-// A move drawn into a real window of the test's X server: the strip an element uncovers is
-// erased in the background colour and nothing else around it changes.
+// Moves drawn into a real window of the test's X server: the strip an element uncovers is
+// erased in the background colour and nothing else around it changes, and after any sequence
+// of moves the scene looks as a whole painting of it shows it.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "formspp/window_pixels.h"
 #include "objgraphiques/movepart.h"
@@ -50,6 +55,97 @@ TEST(MovingPartsPixels, OneMoveInEachDirectionErasesItsStrip) {
     // Beside the move's axis nothing was touched.
     EXPECT_EQ(r.dx != 0 ? pixel_at(win.get(), 103, 98) : pixel_at(win.get(), 98, 103), white)
         << r.what;
+  }
+}
+
+// Pieces whose elements touch or lie inside one another, and a piece carried inside another,
+// moved step by step in every direction: after each sequence the window is compared, pixel for
+// pixel, with the same scene painted whole over the background.
+TEST(MovingPartsPixels, AnySequenceOfMovesLooksLikeAWholePainting) {
+  auto win = shown_window(200, 200, FL_WHITE);
+  const unsigned ground = FL_WHITE;
+  struct scene {
+    movepart_manager m;
+    movepart car, cabin;
+    movepart* door = new movepart;  // owned by the cabin once linked
+    scene(Fl_Window* w) : car(m, w, ground), cabin(m, w, ground) {
+      // A car with a windscreen inside its body and wheels touching its sides.
+      car.add(38, 37, 8, 3, FL_BLACK);
+      car.add(38, 60, 8, 3, FL_BLACK);
+      car.add(30, 40, 30, 20, FL_BLUE);
+      car.add(48, 43, 6, 14, FL_CYAN);
+      // A cabin: its inside, posts under the roof, and a door inside it.
+      cabin.add(112, 42, 40, 36, FL_YELLOW);
+      cabin.add(110, 40, 44, 2, FL_RED);  // roof
+      cabin.add(110, 42, 2, 38, FL_RED);  // posts, touching the roof
+      cabin.add(152, 42, 2, 38, FL_RED);
+      cabin.add(112, 78, 40, 2, FL_RED);  // floor
+      door->define(m, w, ground);
+      door->add(114, 44, 12, 30, FL_GREEN);
+      door->add(116, 48, 8, 10, FL_DARK_CYAN);  // a window in the door
+      cabin.link(door);
+    }
+  };
+  struct row {
+    const char* what;
+    std::function<void(scene&)> moves;
+  };
+  const std::vector<double> out{1, 0.5, 0.5, 2, 1.5, 3}, back{-1, -0.5, -0.5, -2, -1.5, -3};
+  const std::vector<double> up{-1, -2, -1, -3};
+  auto along = [](movepart& p, const std::vector<double>& steps, bool horizontal) {
+    for (double d : steps) EXPECT_EQ(horizontal ? p.moveredraw(d, 0) : p.moveredraw(0, d), 0);
+  };
+  const row rows[] = {
+      {"car right", [&](scene& s) { along(s.car, out, true); }},
+      {"car left", [&](scene& s) { along(s.car, back, true); }},
+      {"car down", [&](scene& s) { along(s.car, out, false); }},
+      {"car up", [&](scene& s) { along(s.car, up, false); }},
+      {"car round a square",
+       [&](scene& s) {
+         along(s.car, out, true);
+         along(s.car, out, false);
+         along(s.car, back, true);
+         along(s.car, up, false);
+       }},
+      {"cabin down with its door", [&](scene& s) { along(s.cabin, out, false); }},
+      {"cabin up with its door", [&](scene& s) { along(s.cabin, up, false); }},
+      {"cabin right with its door", [&](scene& s) { along(s.cabin, out, true); }},
+      {"cabin left with its door", [&](scene& s) { along(s.cabin, back, true); }},
+      {"door slides right in its cabin, then back",
+       [&](scene& s) {
+         along(*s.door, {2, 2, 1, 0.5, 0.5, 3, 1}, true);
+         along(*s.door, {-1, -0.5, -0.5, -2, -1, -3}, true);
+       }},
+      {"door slides up and down in its cabin",
+       [&](scene& s) {
+         along(*s.door, {1, 0.5, 0.5, 1, 0.5}, false);
+         along(*s.door, {-1, -1, -1}, false);
+       }},
+      {"door moves, then the cabin",
+       [&](scene& s) {
+         along(*s.door, {4, 3}, true);
+         along(s.cabin, {-2, -1}, false);
+         along(s.cabin, {2, 1.5}, true);
+       }},
+  };
+  for (const row& r : rows) {
+    win->make_current();
+    fl_rectf(0, 0, 200, 200, ground);
+    scene s(win.get());
+    s.m.draw();
+    r.moves(s);
+    const window_image moved = read_box(win.get(), 0, 0, 200, 200);
+    win->make_current();
+    fl_rectf(0, 0, 200, 200, ground);
+    s.m.draw();
+    const window_image whole = read_box(win.get(), 0, 0, 200, 200);
+    int differ = 0;
+    std::string first;
+    for (int y = 0; y < 200; ++y)
+      for (int x = 0; x < 200; ++x)
+        if (!(moved.at(x, y) == whole.at(x, y)) && differ++ == 0)
+          first = std::to_string(x) + "," + std::to_string(y);
+    EXPECT_EQ(differ, 0) << r.what << ": first at " << first;
   }
 }
 
