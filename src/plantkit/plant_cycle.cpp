@@ -32,8 +32,10 @@ int side_count(std::size_t names) {
   return static_cast<int>(std::min<std::size_t>(names, max_signals));
 }
 
-[[noreturn]] void alarm_end(const plant_hooks& hooks, IOsharemem_server& server, Fl_Window* window,
-                            const char* text) {
+[[noreturn]] void alarm_end(const plant_description& plant, const plant_hooks& hooks,
+                            IOsharemem_server& server, Fl_Window* window, const char* text) {
+  // Titled with the plant's name, so that a test or a tool finds the alert by it.
+  fl_message_title(plant.name.c_str());
   fl_alert("%s", text);
   fl_hide_form(window);
   server.sharing_terminate();
@@ -178,7 +180,7 @@ int run_plant(const plant_description& plant, const plant_hooks& hooks, IOsharem
     if (hooks.drawing == nullptr && window->shown()) window->make_current();
 
     const char* alarm = exchange_cycle(plant, hooks, server);
-    if (alarm != nullptr) alarm_end(hooks, server, window, alarm);
+    if (alarm != nullptr) alarm_end(plant, hooks, server, window, alarm);
     if (hooks.drawing != nullptr) {
       paint(hooks.drawing, all);
     } else if (window->shown() && hooks.draw) {

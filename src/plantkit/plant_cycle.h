@@ -63,7 +63,8 @@ const char* exchange_cycle(const plant_description& plant, const plant_hooks& ho
 
 // Runs cycles into window until quit is pressed or the window is closed;
 // then hides the window, sets the input clock to -1, calls at_end and
-// returns 0. An alarm shows its text in a modal alert, hides the window,
+// returns 0. An alarm shows its text in a modal alert titled with the
+// plant's name (plant.name), hides the window,
 // sets the clock to -1, calls at_end and exits with status 1.
 int run_plant(const plant_description& plant, const plant_hooks& hooks, IOsharemem_server& server,
               Fl_Window* window, Fl_Widget* quit);

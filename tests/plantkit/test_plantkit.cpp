@@ -43,7 +43,8 @@ TEST(PlantKit, CommandLine) {
 // by name, and its outputs reach the model; what a cycle paints is sent before its pause; a
 // signal then tells it the end.
 TEST(PlantKit, LaunchCycleAndSignalEnd) {
-  sim_process sim = sim_process::plant(kit_plant(), {}, "at input clock 3 set output Sortie to 1\n");
+  sim_process sim =
+      sim_process::plant(kit_plant(), {}, "at input clock 3 set output Sortie to 1\n");
   ASSERT_FALSE(window_named("kit").empty());
   const int ident = sim.ident();
   std::ifstream args_file(sim.dir() + "/args");
@@ -69,7 +70,8 @@ TEST(PlantKit, LaunchCycleAndSignalEnd) {
 }
 
 TEST(PlantKit, AlarmEnd) {
-  sim_process sim = sim_process::plant(kit_plant(), {}, "at input clock 3 set output Alarme to 1\n");
+  sim_process sim =
+      sim_process::plant(kit_plant(), {}, "at input clock 3 set output Alarme to 1\n");
   ASSERT_FALSE(window_named("kit").empty());
   ASSERT_GT(sim.ident(), 0);  // attached, so the area outlives both processes
   std::vector<std::string> boxes;
@@ -78,6 +80,7 @@ TEST(PlantKit, AlarmEnd) {
     return !boxes.empty() || !sim.running();
   }));
   ASSERT_FALSE(boxes.empty());
+  EXPECT_TRUE(window_shown("kit_plant")) << "the alert is titled with the plant's name";
   expect_alert_shows(sim, boxes, "Alarme de test", "kit");
   key(boxes.front(), "Return");
   EXPECT_EQ(exit_code(sim.wait_exit()), 1);
