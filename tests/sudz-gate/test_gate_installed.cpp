@@ -36,11 +36,10 @@ class GateInstalled : public ::testing::Test {
         testsupport::shell("cmake --install '" + testsupport::env("SUDZ_BUILD_DIR") +
                                "' --prefix '" + prefix + "'",
                            log) &&
-        testsupport::shell("env -u LD_LIBRARY_PATH cmake -S '" + prefix +
-                               "/share/doc/sudz/examples/gate' -B '" + build +
-                               "' -G Ninja -DCMAKE_PREFIX_PATH='" + prefix + "' " +
-                               GATE_EXTRA_CMAKE_ARGS,
-                           log) &&
+        testsupport::shell(
+            "env -u LD_LIBRARY_PATH cmake -S '" + prefix + "/share/doc/sudz/examples/gate' -B '" +
+                build + "' -G Ninja -DCMAKE_PREFIX_PATH='" + prefix + "' " + GATE_EXTRA_CMAKE_ARGS,
+            log) &&
         testsupport::shell("cmake --build '" + build + "' -j 2", log);
     failure_ = ok ? "" : testsupport::read_file(log);
     // The project's own build installed the gate beside the other plants, with its rules.
@@ -85,8 +84,7 @@ TEST_F(GateInstalled, TheBundledControllerLetsACarThrough) {
   ASSERT_TRUE(wait_until([&] { return sim.input(FO) == 1 || !sim.running(); }));
   ASSERT_TRUE(wait_until([&] { return sim.input(CEL) == 0 || !sim.running(); }))
       << "the car drove through";
-  ASSERT_TRUE(wait_until([&] { return sim.input(FF) == 1 || !sim.running(); }))
-      << "closed again";
+  ASSERT_TRUE(wait_until([&] { return sim.input(FF) == 1 || !sim.running(); })) << "closed again";
   EXPECT_TRUE(sim.running()) << "no alarm";
   EXPECT_TRUE(sim.other_windows(title).empty());
   EXPECT_TRUE(wait_until([&] { return sim.output(0) == 0 && sim.output(1) == 0; }))
@@ -95,6 +93,20 @@ TEST_F(GateInstalled, TheBundledControllerLetsACarThrough) {
   click(w, quitter_x, button_y);
   EXPECT_EQ(exit_code(sim.wait_exit()), 0);
   EXPECT_EQ(sim.inputs_clock(), -1);
+}
+
+// The tests installed with the gate, run as a teacher runs them: ctest in the gate's own build.
+TEST_F(GateInstalled, ItsOwnTestsPass) {
+  const std::string log = dir_->file("ctest.log");
+  EXPECT_TRUE(testsupport::shell("env -u LD_LIBRARY_PATH ctest --test-dir '" +
+                                     dir_->file("gate-build") + "' --output-on-failure",
+                                 log))
+      << testsupport::read_file(log);
+  const std::string text = testsupport::read_file(log);
+  for (const char* name : {"gate_model", "gate_run"})
+    EXPECT_NE(text.find(std::string(name) + " ...."), std::string::npos) << name << " ran";
+  EXPECT_EQ(text.find("Not Run"), std::string::npos);
+  EXPECT_EQ(text.find("Skipped"), std::string::npos) << "Xvfb is there: nothing is skipped";
 }
 
 TEST_F(GateInstalled, ClosingOntoACarRaisesTheAlarm) {
