@@ -106,6 +106,9 @@ cmake -S /usr/share/doc/sudz/examples/gate -B plant >plant.log 2>&1 &&
   { cat plant.log >&2; fail "the gate does not build against the installed package"; }
 plant/sudz-gate --help >plant_help.txt || fail "the gate built here does not run"
 grep -q "sudz-gate" plant_help.txt || fail "the gate's help says nothing: $(cat plant_help.txt)"
+# Its tests come with it, on the packaged test helper; the model's runs without a display.
+ctest --test-dir plant -R gate_model --output-on-failure >plant_tests.txt 2>&1 ||
+  { cat plant_tests.txt >&2; fail "the gate's model test fails against the installed package"; }
 
 echo "== the Python module"
 # The module and the library it loads, found from the module's own place, are the installed ones.
