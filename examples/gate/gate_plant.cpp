@@ -21,8 +21,7 @@ gate_plant::gate_plant(Fl_Window* window, unsigned background)
   leaf_.define(manager_, window, background);
   leaf_.add(leaf_x, closed_top, rail, length, FL_DARK3);
   leaf_.add(leaf_x + leaf_w - rail, closed_top, rail, length, FL_DARK3);
-  for (int y = 0; y + bar <= length; y += bar_gap)
-    leaf_.add(leaf_x, closed_top + y, leaf_w, bar, FL_DARK3);
+  for (int y = 0; y + bar <= length; y += bar_gap) leaf_.add(leaf_x, closed_top + y, leaf_w, bar, FL_DARK3);
   leaf_.add(leaf_x, closed_top + length - bar, leaf_w, bar, FL_DARK3);
 }
 
@@ -37,7 +36,7 @@ bool gate_plant::add_car() {
   p->add(x + 8, y + car_width, 12, 3, FL_BLACK);
   p->add(x + 38, y + car_width, 12, 3, FL_BLACK);
   p->add(x, y, car_length, car_width, FL_BLUE);
-  p->add(x + 30, y + 4, 10, car_width - 8, FL_CYAN);   // windscreen, towards the front
+  p->add(x + 30, y + 4, 10, car_width - 8, FL_CYAN);  // windscreen, towards the front
   if (manager_.collision(p.get()) == 1) return false;  // the previous car still stands there
   p->draw();
   cars_.push_back(car{std::move(p)});

@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  const auto wait =
-      std::chrono::duration_cast<clock_type::duration>(std::chrono::duration<double>(wait_seconds));
+  const auto wait = std::chrono::duration_cast<clock_type::duration>(
+      std::chrono::duration<double>(wait_seconds));
   IOsharemem_client io(automemlink_ident(argc, argv));
 
   stage s = stage::FERME;
