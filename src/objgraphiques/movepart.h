@@ -51,7 +51,8 @@ class movepart_manager {
   // into the slot just examined stays until the next call.
   void suppart(movepart* p);
   // 1 when some element of another registered piece overlaps an element of p (boxes sharing an
-  // edge do not overlap), else 0. Fatal when p is not registered.
+  // edge do not overlap), else 0. Pieces that p carries, or that carry p, directly or through
+  // one another, are not tested. Fatal when p is not registered.
   int collision(movepart* p);
   // 1 when the point lies in an element of a registered piece, edges included.
   int busy_position(int x, int y);
