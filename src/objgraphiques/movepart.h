@@ -13,8 +13,9 @@
 // one another, never collide with each other: a load may rest on its carrier or lie inside it.
 // A refused move returns 1 and leaves every piece as it was.
 //
-// After any sequence of moves a piece looks as a whole painting of the scene shows it
-// (manager.draw() over the background): where a strip erased by one element cuts into another
+// After any sequence of moves (upward ones by whole pixels: an upward strip is the step
+// truncated) a piece looks as a whole painting of the scene shows it (manager.draw() over the
+// background): where a strip erased by one element cuts into another
 // element of the piece, or into the piece it carries, those are painted again. A carried piece
 // shows on top of its carrier. A carried piece that moves on its own (a door sliding in its
 // cabin) uncovers its carrier rather than the scene: where an erased strip lies on an element
