@@ -237,8 +237,8 @@ TEST(GradeFolders, ExecutablesAndChartsNamedByFolder) {
   testsupport::write_file(subs + "/carol/main.sfc", "a chart\n");
   int status = -1;
   const std::string out =
-      shell("timeout -s KILL 300 " + grade() + " --minutes 0.25 --idle 1 --out " +
-                dir.file("out") + " --dir " + subs + " 2>&1",
+      shell("timeout -s KILL 300 " + grade() + " --minutes 0.25 --idle 1 --out " + dir.file("out") +
+                " --dir " + subs + " 2>&1",
             &status);
   EXPECT_EQ(status, 0) << out;
   std::vector<std::string> names;
@@ -247,11 +247,62 @@ TEST(GradeFolders, ExecutablesAndChartsNamedByFolder) {
     if (line.rfind("| ", 0) == 0 && line.find("| controller |") != 0) {
       const std::vector<std::string> r = cells(line);
       names.push_back(r[0]);
-      const char* end = r[0] == "carol" ? "controller exited with status 1"
-                                        : "controller exited with status 0";
+      const char* end =
+          r[0] == "carol" ? "controller exited with status 1" : "controller exited with status 0";
       EXPECT_NE(r[4].find(end), std::string::npos) << line;
     }
   EXPECT_EQ(names, (std::vector<std::string>{"alice", "bob", "carol"})) << out;
+}
+
+// Folder names as a course platform exports them reach their controller as they are, and the
+// shell runs nothing of them; so do the output folder and the scenario's path. Each controller
+// writes the arguments it got beside itself, then ends.
+TEST(GradeFolders, NamesReachTheControllerIntactAndRunNothing) {
+  const std::vector<std::string> names = {
+      "o'brien", "a;touch PWNED;b", "$(touch X)", "`touch Y`", "two  words", "-rf", "*", "\"q\"\\",
+  };
+  testsupport::temp_dir dir;
+  const std::string subs = dir.file("subs");
+  mkdir(subs.c_str(), 0755);
+  for (const std::string& n : names) {
+    mkdir((subs + "/" + n).c_str(), 0755);
+    const std::string c = subs + "/" + n + "/controller";
+    testsupport::write_file(c, "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > \"${0%/*}/got\"\n");
+    chmod(c.c_str(), 0755);
+  }
+  const std::string out = "out 'o';$(touch Z)", scenario = "scenario `touch W`";
+  testsupport::write_file(dir.file(scenario), "set St=1@0\n");
+  auto quoted = [](const std::string& w) {
+    std::string q = "'";
+    for (char c : w) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+  };
+  int status = -1;
+  const std::string table = shell("cd " + dir.path() + " && timeout -s KILL 300 " + grade() +
+                                      " --jobs 2 --minutes 0.25 --idle 1 --out " + quoted(out) +
+                                      " --scenario " + quoted(scenario) + " --dir subs 2>/dev/null",
+                                  &status);
+  EXPECT_EQ(status, 0) << table;
+  int rows = 0;
+  std::istringstream in(table);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("| ", 0) != 0 || line.find("| controller |") == 0) continue;
+    ++rows;
+    const std::vector<std::string> r = cells(line);
+    ASSERT_EQ(r.size(), 8u) << line;
+    EXPECT_NE(r[4].find("controller exited with status 0"), std::string::npos) << line;
+    struct stat st;
+    EXPECT_EQ(stat(r[5].c_str(), &st), 0) << r[5];  // the trace went where it was told
+  }
+  EXPECT_EQ(rows, static_cast<int>(names.size())) << table;
+  for (const std::string& n : names) {
+    const std::vector<std::string> got = testsupport::read_lines(subs + "/" + n + "/got");
+    ASSERT_EQ(got.size(), 3u) << n;
+    EXPECT_EQ(got[0], subs + "/" + n + "/controller");
+    EXPECT_EQ(got[1], "-automemlink");
+  }
+  // Nothing but what the test made and the output folder.
+  EXPECT_EQ(shell("cd " + dir.path() + " && ls -A | sort"), out + "\n" + scenario + "\nsubs\n");
 }
 
 TEST(GradeFolders, RefusesWhatCannotBeGraded) {
