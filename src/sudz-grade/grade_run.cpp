@@ -202,7 +202,7 @@ class private_display {
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     child_spec launch;
     launch.argv = {o.xvfb,        "-displayfd", "3",   "-screen", "0",
-                   "1024x768x24", "-nolisten",  "tcp", "-noreset"};
+                 "1024x768x24", "-nolisten",  "tcp", "-noreset"};
     launch.env = environment({});
     launch.output = folder + "/xvfb.log";
     launch.keep_fd = fds[1];

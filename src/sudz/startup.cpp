@@ -3,9 +3,9 @@
 #include "IOshare/IOsharemem_server.h"
 #include "sudz/plant.h"
 
-const char table_signaux[22][22] = {"T",   "Niv",  "Vide", "Tr",  "St",  "Prel", "Lav", "Rinc",
-                                    "Ess", "T1mt", "T5mt", "nF",  "H",   "Vo",   "So",  "Pw",
-                                    "Vi",  "AvL",  "ArL",  "AvR", "T1m", "T5m"};
+const char table_signaux[22][22] = {
+    "T",  "Niv", "Vide", "Tr",  "St",  "Prel", "Lav", "Rinc", "Ess", "T1mt", "T5mt",
+    "nF", "H",   "Vo",   "So",  "Pw",  "Vi",   "AvL", "ArL",  "AvR", "T1m",  "T5m"};
 
 int actionneur[11] = {};
 

@@ -36,15 +36,15 @@ TEST(GateGrade, TheGateIsGradedWithItsOwnRules) {
   testsupport::temp_dir dir;
   // The operator presses the button one second in.
   testsupport::write_file(dir.file("scenario"), "set Bp=1@1+0.5\n");
-  testsupport::write_file(dir.file("both"),
-                          "at input clock 1 set output Mo to 1\n"
-                          "at input clock 1 set output Mf to 1\n");
+  testsupport::write_file(dir.file("both"), "at input clock 1 set output Mo to 1\n"
+                                            "at input clock 1 set output Mf to 1\n");
   int status = -1;
   const std::string table = shell(
       "timeout -s KILL 300 " + build_dir() + "/src/sudz-grade/sudz-grade --plant sudz-gate " +
           "--scenario " + dir.file("scenario") + " --minutes 0.2 --idle 2 --out " +
           dir.file("out") + " '" + build_dir() + "/src/sudz-gate/gate_programme --attente 1' '" +
-          build_dir() + "/tests/support/test_controller --script " + dir.file("both") + "' 2>&1",
+          build_dir() + "/tests/support/test_controller --script " + dir.file("both") +
+          "' 2>&1",
       &status);
   EXPECT_EQ(status, 0) << table;
   const auto rows = rows_of(table);

@@ -237,8 +237,8 @@ TEST(GradeFolders, ExecutablesAndChartsNamedByFolder) {
   testsupport::write_file(subs + "/carol/main.sfc", "a chart\n");
   int status = -1;
   const std::string out =
-      shell("timeout -s KILL 300 " + grade() + " --minutes 0.25 --idle 1 --out " + dir.file("out") +
-                " --dir " + subs + " 2>&1",
+      shell("timeout -s KILL 300 " + grade() + " --minutes 0.25 --idle 1 --out " +
+                dir.file("out") + " --dir " + subs + " 2>&1",
             &status);
   EXPECT_EQ(status, 0) << out;
   std::vector<std::string> names;
@@ -247,8 +247,8 @@ TEST(GradeFolders, ExecutablesAndChartsNamedByFolder) {
     if (line.rfind("| ", 0) == 0 && line.find("| controller |") != 0) {
       const std::vector<std::string> r = cells(line);
       names.push_back(r[0]);
-      const char* end =
-          r[0] == "carol" ? "controller exited with status 1" : "controller exited with status 0";
+      const char* end = r[0] == "carol" ? "controller exited with status 1"
+                                        : "controller exited with status 0";
       EXPECT_NE(r[4].find(end), std::string::npos) << line;
     }
   EXPECT_EQ(names, (std::vector<std::string>{"alice", "bob", "carol"})) << out;
