@@ -379,14 +379,16 @@ grade_row grade_one(const grade_options& o, const submission& s, int n,
     if (tick % 4 == 1) {
       const std::set<pid_t> now = marked(marker);
       seen.insert(now.begin(), now.end());
-      if (proxy == 0) {
-        proxy = running(now, o.trace);
-      } else if (!now.count(proxy) && waitpid(pid, &status, WNOHANG) != pid) {
+      if (proxy == 0) proxy = running(now, o.trace);
+      // Seen once and gone, or never seen in 20 s (it may die before the first look).
+      const bool gone = proxy != 0 ? !now.count(proxy) : tick >= 40;
+      if (gone && waitpid(pid, &status, WNOHANG) == pid) {
+        ended = true;
+        break;
+      }
+      if (gone) {
         // Without its proxy the plant would wait for its time limit: nothing is graded now.
         facts.killed = "sudz-trace ended before the simulator, which sudz-grade ended";
-        break;
-      } else if (!now.count(proxy)) {
-        ended = true;
         break;
       }
     }

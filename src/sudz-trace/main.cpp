@@ -79,7 +79,8 @@ double seconds_arg(const std::string& option, const std::string& v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int k = 1; k < argc; ++k) checking = checking || std::strcmp(argv[k], "--check") == 0;
+  for (int k = 1; k < argc && std::strcmp(argv[k], "--") != 0; ++k)
+    checking = checking || std::strcmp(argv[k], "--check") == 0;
   if (!checking) {
     std::string ignored;
     find_automemlink_ident(argc, argv, &upstream_for_errors, &ignored);

@@ -255,27 +255,24 @@ TEST(GradeFolders, ExecutablesAndChartsNamedByFolder) {
 }
 
 // Folder names as a course platform exports them reach their controller as they are, and the
-// shell runs nothing of them; so do the output folder and the scenario's path. Each controller
-// writes the arguments it got beside itself, then ends.
+// shell runs nothing of them; so do the output folder and the scenario's path (which presses a
+// button of the machine). Each controller writes the arguments it got beside itself.
 TEST(GradeFolders, NamesReachTheControllerIntactAndRunNothing) {
   const std::vector<std::string> names = {
       "o'brien", "a;touch PWNED;b", "$(touch X)", "`touch Y`", "two  words", "-rf", "*", "\"q\"\\",
   };
   testsupport::temp_dir dir;
-  const std::string subs = dir.file("subs");
-  mkdir(subs.c_str(), 0755);
   for (const std::string& n : names) {
-    mkdir((subs + "/" + n).c_str(), 0755);
-    const std::string c = subs + "/" + n + "/controller";
-    testsupport::write_file(c, "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > \"${0%/*}/got\"\n");
-    chmod(c.c_str(), 0755);
+    mkdir(dir.file("subs").c_str(), 0755);
+    mkdir(dir.file("subs/" + n).c_str(), 0755);
+    testsupport::write_file(dir.file("subs/" + n + "/c"),
+                            "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > \"${0%/*}/got\"\n");
+    chmod(dir.file("subs/" + n + "/c").c_str(), 0755);
   }
   const std::string out = "out 'o';$(touch Z)", scenario = "scenario `touch W`";
-  testsupport::write_file(dir.file(scenario), "set St=1@0\n");
+  testsupport::write_file(dir.file(scenario), "press Demarrer@0\n");
   auto quoted = [](const std::string& w) {
-    std::string q = "'";
-    for (char c : w) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
+    return "'" + std::regex_replace(w, std::regex("'"), "'\\''") + "'";
   };
   int status = -1;
   const std::string table = shell("cd " + dir.path() + " && timeout -s KILL 300 " + grade() +
@@ -283,23 +280,11 @@ TEST(GradeFolders, NamesReachTheControllerIntactAndRunNothing) {
                                       " --scenario " + quoted(scenario) + " --dir subs 2>/dev/null",
                                   &status);
   EXPECT_EQ(status, 0) << table;
-  int rows = 0;
-  std::istringstream in(table);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("| ", 0) != 0 || line.find("| controller |") == 0) continue;
-    ++rows;
-    const std::vector<std::string> r = cells(line);
-    ASSERT_EQ(r.size(), 8u) << line;
-    EXPECT_NE(r[4].find("controller exited with status 0"), std::string::npos) << line;
-    struct stat st;
-    EXPECT_EQ(stat(r[5].c_str(), &st), 0) << r[5];  // the trace went where it was told
-  }
-  EXPECT_EQ(rows, static_cast<int>(names.size())) << table;
   for (const std::string& n : names) {
-    const std::vector<std::string> got = testsupport::read_lines(subs + "/" + n + "/got");
-    ASSERT_EQ(got.size(), 3u) << n;
-    EXPECT_EQ(got[0], subs + "/" + n + "/controller");
-    EXPECT_EQ(got[1], "-automemlink");
+    EXPECT_NE(table.find("| " + n + " | no | none | none | stopped"), std::string::npos) << n;
+    const std::vector<std::string> got = testsupport::read_lines(dir.file("subs/" + n + "/got"));
+    EXPECT_EQ(got.size() == 3 ? got[0] + " " + got[1] : "",
+              dir.file("subs/" + n + "/c -automemlink"));
   }
   // Nothing but what the test made and the output folder.
   EXPECT_EQ(shell("cd " + dir.path() + " && ls -A | sort"), out + "\n" + scenario + "\nsubs\n");

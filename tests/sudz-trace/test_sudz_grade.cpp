@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -109,6 +110,27 @@ TEST(SudzGrade, RefusesBadScenarioAndRulesFilesBeforeAnyRun) {
     EXPECT_EQ(r.err.rfind("sudz-grade: " + named + c.message, 0), 0u) << r.err;
     EXPECT_FALSE(exists(dir.file("out"))) << "a run was started";
   }
+}
+
+// A proxy that dies (killed by its controller here) leaves the plant waiting for a controller:
+// the run is ended at once, not at its time limit (150 s), its row says so, the batch fails.
+TEST(SudzGrade, ARunWhoseProxyDiesIsEndedAtOnce) {
+  testsupport::temp_dir dir;
+  testsupport::write_file(dir.file("killer"),
+                          "#!/bin/sh\nsleep 3\nfor i in $(seq 300); do\n  p=$(($(ps -o ppid= -p $$)))\n"
+                          "  [ $(cat /proc/$p/comm) = sudz-trace ] && exec kill -KILL $p\n"
+                          "  sleep 0.1\ndone\n");
+  chmod(dir.file("killer").c_str(), 0755);
+  int status = -1;
+  const auto start = std::chrono::steady_clock::now();
+  const std::string table = shell(grade() + " --minutes 2 --idle 300 --out " + dir.file("out") +
+                                      " " + dir.file("killer") + " 2>/dev/null",
+                                  &status);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(100));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << table;
+  EXPECT_NE(table.find("| killer | ? | ? | ? | sudz-trace ended before the simulator"),
+            std::string::npos)
+      << table;
 }
 
 // The sorting line, with its own rules and goal.

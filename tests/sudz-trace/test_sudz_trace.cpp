@@ -316,35 +316,6 @@ TEST(SudzTrace, FlipAndFreezeAsTheControllerSeesThem) {
   expect_clean(sim);
 }
 
-// Presses of the machine's buttons by label: a toggle ("Demarrer", "Ouvrir") stays in, a push
-// button ("Timer 1 min termine") holds its input at 1 only while it is held down. A label with
-// blanks comes in a scenario: the plant's shell splits its command line at blanks.
-TEST(SudzTrace, PressesTheMachinesButtons) {
-  run_files f;
-  const std::string scenario = f.dir.file("scenario");
-  testsupport::write_file(scenario, "press Ouvrir@0.2\npress Timer 1 min termine@0.5+0.5\n");
-  sim_process sim =
-      start(f, {"--press", "Demarrer@0", "--scenario", scenario}, f.test_controller(""));
-  ASSERT_TRUE(wait_until([&] { return sim.segment_of_simulator() > 0; }));
-  ASSERT_TRUE(wait_until([&] {
-    bool held = false;
-    for (const std::string& l : read_lines(f.log)) {
-      const bool one = l.find(" T1mt=1 ") != std::string::npos;
-      if (held && !one) return true;
-      held = held || one;
-    }
-    return false;
-  }));
-  kill(sim.pid(), SIGTERM);
-  sim.wait_exit();
-  f.wait_summary();
-  EXPECT_EQ(sim.input(4), 1);  // "St": started
-  EXPECT_EQ(sim.input(3), 0);  // "Tr": the door open
-  EXPECT_GT(f.change_cycle("input", "T1mt", 1), 0);
-  EXPECT_GT(f.change_cycle("input", "T1mt", 0), f.change_cycle("input", "T1mt", 1));
-  expect_clean(sim);
-}
-
 // Rules from a file replace the built-in ones; a rule naming a signal the
 // area does not have stops the proxy before it launches anything.
 TEST(SudzTrace, RulesFromAFile) {
