@@ -140,6 +140,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < gate_input_count; ++i) gate.inputs.emplace_back(gate_signals[i]);
   for (int k = 0; k < gate_output_count; ++k)
     gate.outputs.emplace_back(gate_signals[gate_input_count + k]);
+  // The operator's buttons, which a scenario may press as a person would.
+  gate.buttons = {"Voiture", "Bouton"};
 
   IOsharemem_server* server = start_plant(gate, argc, argv);
   if (server == nullptr) return 0;

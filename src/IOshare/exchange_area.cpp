@@ -4,6 +4,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <linux/futex.h>
@@ -139,6 +140,31 @@ bool process_alive(pid_t pid) {
   }
   if (p == nullptr || p[1] != ' ') return true;
   return p[2] != 'Z' && p[2] != 'X';
+}
+
+void press_ask(exchange_area* area, int sequence, const std::string& label, bool down) {
+  char text[kPressLabelBytes] = {};
+  label.copy(text, kPressLabelBytes - 1);
+  std::memcpy(&area->output_values[kPressLabelSlot], text, sizeof text);
+  __atomic_store_n(&area->output_values[kPressSlot], 2 * sequence + (down ? 1 : 0),
+                   __ATOMIC_RELEASE);
+}
+
+int press_answer(const exchange_area* area) {
+  return __atomic_load_n(&area->input_values[kPressSlot], __ATOMIC_ACQUIRE);
+}
+
+int press_request(const exchange_area* area, std::string* label) {
+  const int request = __atomic_load_n(&area->output_values[kPressSlot], __ATOMIC_ACQUIRE);
+  char text[kPressLabelBytes];
+  std::memcpy(text, &area->output_values[kPressLabelSlot], sizeof text);
+  text[kPressLabelBytes - 1] = '\0';
+  *label = text;
+  return request;
+}
+
+void press_reply(exchange_area* area, int answer) {
+  __atomic_store_n(&area->input_values[kPressSlot], answer, __ATOMIC_RELEASE);
 }
 
 }  // namespace ioshare

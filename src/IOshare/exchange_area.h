@@ -18,6 +18,22 @@
 //     2482  2050  output_names   char[41][50], NUL-terminated
 //     4532     1  spare byte
 //
+// Operator presses. The value slots 41 to 49 of each side lie past every
+// signal (a side names at most 41), so the link never reads or writes them.
+// A tool standing on the controller's side in the operator's place (the
+// trace's scenarios) asks the plant to press one of its buttons there, one
+// request at a time:
+//
+//   output_values[41..48]  the button's label, NUL-padded (at most 31 bytes)
+//   output_values[49]      the request: 2 * sequence + 1 to press the button
+//                          down, 2 * sequence to release it; 0 none yet
+//   input_values[49]       the plant's answer: the sequence it took, or minus
+//                          it when it has no button of that label
+//
+// The requester writes the label, then the request word, and waits for the
+// answer before its next request. Sequences count up from 1. A plant that
+// takes no presses never answers.
+//
 // The lock. The 16-byte slot at offset 8 is too small for a POSIX sem_t on
 // 64-bit Linux (32 bytes), and a sem_t's size differs between ABIs. So the
 // lock is a Linux futex word with a semaphore's meaning: its count is 0 while
@@ -37,6 +53,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <sys/types.h>
 
 namespace ioshare {
@@ -47,6 +64,9 @@ constexpr int kMaxSignals = 41;                    // name slots per side: at mo
 constexpr int kNameSlotSize = 50;                  // bytes per name slot, NUL included
 constexpr int kMaxNameLength = kNameSlotSize - 1;  // 49 characters
 constexpr int kSpareOffset = 4532;                 // the last byte, used by neither side
+constexpr int kPressLabelSlot = 41;                // first slot of a press's label
+constexpr int kPressLabelBytes = 32;               // 8 slots: 31 characters and a NUL
+constexpr int kPressSlot = 49;                     // request (outputs), answer (inputs)
 
 // The lock held in the area's 16-byte slot.
 struct area_lock {
@@ -110,6 +130,15 @@ bool process_alive(pid_t pid);
 
 // The calling process's pid, cached (and renewed in a forked child).
 pid_t self_pid();
+
+// Operator presses (above). The requester's side: asks for the press (down)
+// or release of the button label, which must be shorter than
+// kPressLabelBytes; and the plant's answer so far (0 before any).
+void press_ask(exchange_area* area, int sequence, const std::string& label, bool down);
+int press_answer(const exchange_area* area);
+// The plant's side: the request word standing (0: none) with its label.
+int press_request(const exchange_area* area, std::string* label);
+void press_reply(exchange_area* area, int answer);
 
 }  // namespace ioshare
 

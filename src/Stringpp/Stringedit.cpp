@@ -297,3 +297,9 @@ std::string my_current_directory() {
   std::free(dir);
   return result;
 }
+
+std::string shell_word(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}

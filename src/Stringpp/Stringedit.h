@@ -74,6 +74,10 @@ std::string upcase_accent(std::string text);
 std::string bdelete(const std::string& text);
 // Every "_" preceded by a backslash, for LaTeX.
 std::string latex_String_filter(const std::string& text);
+// The text as one word of a shell command, in single quotes (each quote inside written '\''),
+// so that the shell gives it back exactly as it is, whatever it holds: blanks, quotes, ";",
+// "$( )", backticks, a leading "-".
+std::string shell_word(const std::string& text);
 
 // ---- Paths ----
 

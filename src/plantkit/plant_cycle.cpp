@@ -1,6 +1,7 @@
 #include "plantkit/plant_cycle.h"
 
 #include <fcntl.h>
+#include <sys/shm.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -8,14 +9,19 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <FL/Fl.H>
+#include <FL/Fl_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
 #include <FL/forms.H>
 #include <FL/x.H>
 
 #include "IOshare/IOsharemem_server.h"
+#include "IOshare/exchange_area.h"
 #include "objgraphiques/plant_drawing.h"
 #include "objgraphiques/plant_window.h"
 #include "plantkit/plant_start.h"
@@ -120,6 +126,68 @@ class toolkit_watch {
   int quiet_ = 0;
 };
 
+// The presses a scenario asks of the plant's declared buttons, through the area's press slots.
+class press_desk {
+ public:
+  press_desk(const plant_description& plant, Fl_Window* window, int ident)
+      : area_(static_cast<ioshare::exchange_area*>(shmat(ident, nullptr, 0))) {
+    if (area_ == reinterpret_cast<void*>(-1)) area_ = nullptr;
+    for (const std::string& label : plant.buttons) find(window, label);
+  }
+  ~press_desk() {
+    if (area_ != nullptr) shmdt(area_);
+  }
+  press_desk(const press_desk&) = delete;
+  press_desk& operator=(const press_desk&) = delete;
+
+  // The request standing, once: the button pressed or released, and the answer given.
+  void take() {
+    if (area_ == nullptr) return;
+    std::string label;
+    const int request = ioshare::press_request(area_, &label);
+    if (request <= 0 || request == last_) return;
+    last_ = request;
+    const int sequence = request / 2;
+    Fl_Button* b = nullptr;
+    for (const auto& [l, button] : buttons_)
+      if (l == label) b = button;
+    if (b == nullptr) {
+      ioshare::press_reply(area_, -sequence);
+      return;
+    }
+    if (request % 2 == 1) {
+      if (b->type() == FL_TOGGLE_BUTTON) {
+        b->value(!b->value());
+      } else if (b->type() == FL_RADIO_BUTTON) {
+        b->setonly();
+      } else {
+        b->value(1);
+      }
+    } else {
+      if (b->type() != FL_TOGGLE_BUTTON && b->type() != FL_RADIO_BUTTON) b->value(0);
+      b->do_callback();
+    }
+    ioshare::press_reply(area_, sequence);
+  }
+
+ private:
+  void find(Fl_Group* group, const std::string& label) {
+    for (int k = 0; k < group->children(); ++k) {
+      Fl_Widget* w = group->child(k);
+      auto* b = dynamic_cast<Fl_Button*>(w);
+      if (b != nullptr && b->label() != nullptr && label == b->label()) {
+        buttons_.emplace_back(label, b);
+        return;
+      }
+      if (Fl_Group* inner = w->as_group()) find(inner, label);
+    }
+  }
+
+  ioshare::exchange_area* area_;
+  std::vector<std::pair<std::string, Fl_Button*>> buttons_;
+  int last_ = 0;
+};
+
 }  // namespace
 
 const char* exchange_cycle(const plant_description& plant, const plant_hooks& hooks,
@@ -156,6 +224,7 @@ int run_plant(const plant_description& plant, const plant_hooks& hooks, IOsharem
     });
   }
   toolkit_watch toolkit;
+  press_desk presses(plant, window, server.memory_ident());
   bool quitting = false;
   do {
     if (!window->shown()) quitting = true;
@@ -165,6 +234,7 @@ int run_plant(const plant_description& plant, const plant_hooks& hooks, IOsharem
       toolkit.skip();
     }
 
+    presses.take();
     // At most one operator event per cycle.
     Fl_Widget* event = Fl::readqueue();
     if (event != nullptr && event == quit) {

@@ -18,6 +18,13 @@
 // descriptors served sooner calls Fl::check in a hook. What a cycle painted is sent to the
 // display before its pause.
 //
+// A scenario presses the plant's declared buttons (plant_description::buttons) through the
+// exchange area (exchange_area.h): each cycle, before its operator event is taken, the kit takes
+// the press or release asked of it, on the window's button of that label, as a person's click
+// does: a push button is down (value 1) from the press to the release; a toggle button changes
+// at the press; the release calls the button's callback, which puts it into the read queue, so
+// the event hook gets it as an operator's. A label the plant did not declare is refused.
+//
 // The model is meant to live apart from the drawing, so that a test steps
 // it without a display through exchange_cycle, as run_plant does.
 #ifndef PLANTKIT_PLANT_CYCLE_H

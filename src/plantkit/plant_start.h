@@ -21,6 +21,10 @@ struct plant_description {
   std::string help;  // the text "--help" writes on standard output
   std::vector<std::string> inputs;
   std::vector<std::string> outputs;
+  // The labels of the operator buttons that a scenario may press (sudz-trace's "press
+  // LABEL@T"): buttons of the plant's window, found there by label when run_plant starts.
+  // Leave out those that open a dialog or end the run.
+  std::vector<std::string> buttons = {};
 };
 
 // Every argument after the program name followed by one blank, unquoted,

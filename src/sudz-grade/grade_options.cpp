@@ -1,10 +1,13 @@
 #include "sudz-grade/grade_options.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -37,7 +40,12 @@ const char* const grade_usage =
     "  --help            this text\n"
     "\n"
     "An alarm box is acknowledged as a person would (Return), so the simulator\n"
-    "ends the run with its alarm. A run that outlives its time by 30 s is killed.\n";
+    "ends the run with its alarm. A run that outlives its time by 30 s is killed.\n"
+    "The scenario and rules files are checked before any run starts.\n"
+    "\n"
+    "Exit status: 0 when every run was graded; 1 for a bad command line or file\n"
+    "(nothing is run), or when a run could not be graded (its row has \"?\" and\n"
+    "says why); 130 when stopped by a signal.\n";
 
 namespace {
 
@@ -99,6 +107,46 @@ bool decimal(const std::string& v, double* out) {
   if (!std::regex_match(v, number)) return false;
   *out = std::strtod(v.c_str(), nullptr);
   return *out < 1e7;
+}
+
+// Runs sudz-trace --check on the scenario and rules files as given, before any run; false with
+// its message (the file, the line and what is wrong) when it refuses them.
+bool check_files(const std::string& trace, const std::string& scenario, const std::string& rules,
+                 std::string* error) {
+  std::vector<std::string> args = {trace, "--check"};
+  if (!scenario.empty()) args.insert(args.end(), {"--scenario", scenario});
+  if (!rules.empty()) args.insert(args.end(), {"--rules", rules});
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) {
+    *error = "cannot check the files";
+    return false;
+  }
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string message;
+  char buf[512];
+  for (ssize_t n;
+       pid > 0 && ((n = read(fds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR));)
+    if (n > 0) message.append(buf, n);
+  close(fds[0]);
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    const std::string prefix = "sudz-trace: ";
+    if (message.rfind(prefix, 0) == 0) message.erase(0, prefix.size());
+    message = message.substr(0, message.find('\n'));
+    *error = message.empty() ? "cannot check the files with " + trace : message;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -204,6 +252,8 @@ bool prepare(grade_options* o, std::string* error) {
   }
   o->trace = find_program("sudz-trace");
   if (o->trace.empty()) return fail("cannot find sudz-trace");
+  // A file the proxy refuses would fail every run: refused once, before any starts.
+  if (!check_files(o->trace, o->scenario, rules, error)) return false;
   o->xvfb = find_program("Xvfb");
   if (o->xvfb.empty()) return fail("Xvfb is missing");
   o->xdotool = find_program("xdotool");

@@ -5,7 +5,8 @@
 //   sudz-grade [options] CONTROLLER...
 //
 // A CONTROLLER is a command split at blanks, or a single word ending in
-// ".sfc": a chart, run by sudz-sfc. --dir DIR adds every executable and
+// ".sfc": a chart, run by sudz-sfc. Each word reaches the controller as it
+// is (grade_run.h quotes it for the plant's shell). --dir DIR adds every executable and
 // every chart found one level down in DIR, named by its folder (folder/file
 // when a folder holds several).
 //
@@ -46,8 +47,9 @@ extern const char* const grade_usage;
 // Reads argv; false with *error set for a bad command line.
 bool parse_grade_options(int argc, char** argv, grade_options* o, std::string* error);
 
-// Finds the programs and files the runs need and lists the submissions;
-// false with *error for what makes grading impossible.
+// Finds the programs and files the runs need, has sudz-trace check the
+// scenario and rules files, and lists the submissions; false with *error
+// for what makes grading impossible ("FILE: line N: ..." for a bad file).
 bool prepare(grade_options* o, std::string* error);
 
 // A program by name: beside sudz-grade, ../NAME/NAME from its folder, else

@@ -159,14 +159,16 @@ grade_row make_row(const std::string& controller, const std::string& command,
     cend = value(s, "controller_end");
   } else {
     r.goal_cell = r.findings_cell = alarm = cend = "?";
-    end = "no trace (sudz-trace did not finish)";
+    end =
+        facts.proxy_message.empty() ? "no trace (sudz-trace did not finish)" : facts.proxy_message;
   }
   // A plant whose rules cannot tell its alarm: the box and the status do.
   if (alarm == "none" && facts.acknowledged && facts.simulator_status == 1) {
     alarm = "unnamed (alarm box)";
   }
   if (!facts.killed.empty()) {
-    end = facts.killed;
+    end = s.empty() && !facts.proxy_message.empty() ? facts.killed + "; " + facts.proxy_message
+                                                    : facts.killed;
   } else if (alarm != "none" && alarm != "?") {
     end = "alarm box acknowledged; simulator status " + std::to_string(facts.simulator_status);
   }

@@ -41,9 +41,12 @@ struct run_facts {
   bool acknowledged = false;  // a box was answered
   std::string killed;         // why sudz-grade killed the simulator; empty if it did not
   int left = 0;               // processes of the run still there at its end
+  std::string proxy_message;  // sudz-trace's last message on its error stream; "" for none
 };
 
 // The row of a run whose files are in dir (summary.txt, report.txt, trace.vcd, trace.svg).
+// Without a summary the run could not be graded: its goal is "?" (goal_reached -1) and its
+// end says why, in sudz-trace's own words when it left a message.
 grade_row make_row(const std::string& controller, const std::string& command,
                    const std::string& dir, const run_facts& facts);
 

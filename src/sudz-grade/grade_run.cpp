@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "Stringpp/Stringedit.h"
+
 extern char** environ;
 
 namespace {
@@ -282,6 +284,26 @@ bool acknowledge_boxes(const grade_options& o, const std::vector<std::string>& e
   return acknowledged;
 }
 
+// The process among pids that runs program, 0 when none does.
+pid_t running(const std::set<pid_t>& pids, const std::string& program) {
+  for (pid_t p : pids) {
+    char buf[4096];
+    const std::string link = "/proc/" + std::to_string(p) + "/exe";
+    const ssize_t n = readlink(link.c_str(), buf, sizeof buf - 1);
+    if (n > 0 && std::string(buf, n) == program) return p;
+  }
+  return 0;
+}
+
+// sudz-trace's last message in the run's output ("sudz-trace: ..."), "" when it wrote none.
+std::string proxy_message(const std::string& output) {
+  std::ifstream in(output);
+  std::string found;
+  for (std::string l; std::getline(in, l);)
+    if (l.rfind("sudz-trace: ", 0) == 0) found = l;
+  return found;
+}
+
 std::string random_token() {
   std::random_device rd;
   return std::to_string(rd()) + std::to_string(rd());
@@ -331,6 +353,9 @@ grade_row grade_one(const grade_options& o, const submission& s, int n,
   }
   run.argv.push_back("--");
   run.argv.insert(run.argv.end(), s.words.begin(), s.words.end());
+  // The plant joins its arguments into a command for the shell: each is quoted, so that the
+  // proxy and the controller get every path and word as it is, and the shell runs nothing else.
+  for (size_t k = 1; k < run.argv.size(); ++k) run.argv[k] = shell_word(run.argv[k]);
   run.env = environment({marker, "DISPLAY=" + display.name(), "TMPDIR=" + tmp.path()});
   run.output = dir + "/output.txt";
 
@@ -343,6 +368,7 @@ grade_row grade_one(const grade_options& o, const submission& s, int n,
   const auto deadline = clock_type::now() + std::chrono::seconds(o.seconds + 30);
   int status = 0;
   bool ended = false;
+  pid_t proxy = 0;  // sudz-trace, once seen
   for (int tick = 0;; ++tick) {
     if (waitpid(pid, &status, WNOHANG) == pid) {
       ended = true;
@@ -353,6 +379,18 @@ grade_row grade_one(const grade_options& o, const submission& s, int n,
     if (tick % 4 == 1) {
       const std::set<pid_t> now = marked(marker);
       seen.insert(now.begin(), now.end());
+      if (proxy == 0) proxy = running(now, o.trace);
+      // Seen once and gone, or never seen in 20 s (it may die before the first look).
+      const bool gone = proxy != 0 ? !now.count(proxy) : tick >= 40;
+      if (gone && waitpid(pid, &status, WNOHANG) == pid) {
+        ended = true;
+        break;
+      }
+      if (gone) {
+        // Without its proxy the plant would wait for its time limit: nothing is graded now.
+        facts.killed = "sudz-trace ended before the simulator, which sudz-grade ended";
+        break;
+      }
     }
     if (acknowledge_boxes(o, helper_env, &plant_windows)) facts.acknowledged = true;
     if (clock_type::now() >= deadline) {
@@ -380,5 +418,6 @@ grade_row grade_one(const grade_options& o, const submission& s, int n,
   }
   facts.left = end_marked(marker, &seen);
   remove_segments(seen);
+  facts.proxy_message = proxy_message(run.output);
   return make_row(s.name, s.text, dir, facts);
 }

@@ -10,6 +10,11 @@
 // temporary folder of their own as TMPDIR, removed at the end, and the
 // Xvfb runs with no marker: sudz-grade ends it itself.
 //
+// Every argument handed to the plant is quoted for the shell that starts
+// its controller, so that the proxy and the controller get each path and
+// word as it is. A run whose proxy has gone while the plant still runs is
+// ended at once: the plant would wait for a controller until its time limit.
+//
 // Runs share nothing but the output folder, so several go at once, each on
 // a thread of its own. When stop becomes true a run ends at once, leaving
 // nothing behind, and its row is not to be used.

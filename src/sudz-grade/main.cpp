@@ -128,6 +128,13 @@ int main(int argc, char** argv) {
   std::fputs(markdown_table(rows, o.goal_column).c_str(), stdout);
   std::fflush(stdout);
   int status = 0;
+  int ungraded = 0;
+  for (const grade_row& r : rows) ungraded += r.goal_reached < 0 ? 1 : 0;
+  if (ungraded > 0) {
+    // Their rows say why; the batch did not grade everything it was given.
+    std::fprintf(stderr, "sudz-grade: %d run(s) could not be graded\n", ungraded);
+    status = 1;
+  }
   if (!o.csv.empty() && !write_whole_file(o.csv, csv_table(rows, o.goal_column))) {
     std::fprintf(stderr, "sudz-grade: cannot write %s\n", o.csv.c_str());
     status = 1;

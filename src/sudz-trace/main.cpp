@@ -37,6 +37,8 @@ const char* const usage_text =
     "  --flip NAME@T[+D]   the controller sees input NAME inverted\n"
     "  --freeze T[+D]      the controller sees no new inputs\n"
     "  --fast-timers       timers answer after 1 s instead of 10 or 30\n"
+    "  --press LABEL@T[+D] the plant's button LABEL held down from T for D\n"
+    "                      (default 0.2 s), then released: a click\n"
     "  --scenario FILE     overrides, one a line, as above without \"--\"\n"
     "Rules and ends:\n"
     "  --rules FILE        rules of another plant instead of the washing machine's\n"
@@ -44,10 +46,18 @@ const char* const usage_text =
     "  --stop-idle S       end the run once every output has been 0 for S seconds\n"
     "  --poll-us N         longest pause between two looks, in microseconds\n"
     "                      (default 750)\n"
+    "  --check             check the options and files given, then end: status 0\n"
+    "                      when they are sound, 1 with the message otherwise\n"
     "  --help              this text\n";
 
+// Set by --check: a message without the usage text, and nothing started.
+bool checking = false;
+// The simulator that started this proxy, if one did: a proxy that cannot run ends it.
+int upstream_for_errors = 0;
+
 [[noreturn]] void bad(const std::string& why) {
-  std::fprintf(stderr, "sudz-trace: %s\n%s", why.c_str(), usage_text);
+  std::fprintf(stderr, "sudz-trace: %s\n%s", why.c_str(), checking ? "" : usage_text);
+  end_simulator(upstream_for_errors);
   std::exit(1);
 }
 
@@ -69,6 +79,12 @@ double seconds_arg(const std::string& option, const std::string& v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int k = 1; k < argc && std::strcmp(argv[k], "--") != 0; ++k)
+    checking = checking || std::strcmp(argv[k], "--check") == 0;
+  if (!checking) {
+    std::string ignored;
+    find_automemlink_ident(argc, argv, &upstream_for_errors, &ignored);
+  }
   proxy_config config;
   std::string vcd, svg, report, summary;
   int i = 1;
@@ -100,7 +116,8 @@ int main(int argc, char** argv) {
       report = take();
     } else if (a == "--summary") {
       summary = take();
-    } else if (a == "--set" || a == "--flip" || a == "--freeze") {
+    } else if (a == "--check") {
+    } else if (a == "--set" || a == "--flip" || a == "--freeze" || a == "--press") {
       override_spec o;
       if (!parse_override(a.substr(2), take(), &o, &error)) bad(error);
       config.overrides.push_back(o);
@@ -112,9 +129,10 @@ int main(int argc, char** argv) {
       const std::string path = take();
       if (!parse_scenario(read_text(path), &config.overrides, &error)) bad(path + ": " + error);
     } else if (a == "--rules") {
-      config.rules_text = read_text(take());
+      const std::string path = take();
+      config.rules_text = read_text(path);
       trace_rules check;
-      if (!check.parse(config.rules_text, &error)) bad("rules: " + error);
+      if (!check.parse(config.rules_text, &error)) bad(path + ": " + error);
     } else if (a == "--stop-after") {
       config.stop_after = seconds_arg(a, take());
     } else if (a == "--stop-idle") {
@@ -126,6 +144,17 @@ int main(int argc, char** argv) {
     } else {
       bad("unknown option " + a);
     }
+  }
+  if (checking) {
+    // What the run would refuse once it knows the plant's names, as far as the files tell.
+    trace_rules rules;
+    std::string error;
+    rules.parse(config.rules_text, &error);
+    for (const override_spec& o : config.overrides) {
+      if (o.what == override_spec::kind::fast_timers && rules.timers().empty())
+        bad("fast-timers: the rules name no timer");
+    }
+    return 0;
   }
   // The controller's words end before the "-automemlink ID" that the
   // simulator appended for this proxy.

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "IOshare/exchange_area.h"
+
 namespace {
 
 bool parse_seconds(const std::string& s, double* v) {
@@ -58,6 +60,16 @@ bool parse_override(const std::string& keyword, const std::string& arg, override
   } else if (keyword == "freeze") {
     o->what = override_spec::kind::freeze;
     if (!parse_when(arg, o)) return fail("freeze T[+D]");
+  } else if (keyword == "press") {
+    o->what = override_spec::kind::press;
+    const size_t at = arg.rfind('@');
+    if (at == std::string::npos) return fail("press LABEL@T[+D]");
+    o->name = arg.substr(0, at);
+    if (o->name.empty() || o->name.size() >= ioshare::kPressLabelBytes ||
+        o->name.find('\0') != std::string::npos || !parse_when(arg.substr(at + 1), o)) {
+      return fail("press LABEL@T[+D], LABEL of 1 to 31 characters");
+    }
+    if (o->duration < 0) o->duration = press_hold;
   } else if (keyword == "fast-timers") {
     o->what = override_spec::kind::fast_timers;
     if (!arg.empty()) return fail("fast-timers");
@@ -78,8 +90,15 @@ bool parse_scenario(const std::string& text, std::vector<override_spec>* out, st
     std::istringstream words(line);
     std::string keyword, arg, extra;
     if (!(words >> keyword)) continue;
-    words >> arg;
     if (keyword.compare(0, 2, "--") == 0) keyword.erase(0, 2);
+    if (keyword == "press") {
+      // A button's label may hold blanks: the rest of the line, without its ends' blanks.
+      std::getline(words, arg);
+      const size_t a = arg.find_first_not_of(" \t\r"), b = arg.find_last_not_of(" \t\r");
+      arg = a == std::string::npos ? "" : arg.substr(a, b - a + 1);
+    } else {
+      words >> arg;
+    }
     override_spec o;
     std::string why;
     if ((words >> extra) || !parse_override(keyword, arg, &o, &why)) {
@@ -154,4 +173,40 @@ std::vector<int> input_view::touched_inputs() const {
   for (const override_spec& o : specs_)
     if (o.input >= 0) add(o.input);
   return out;
+}
+
+press_queue::press_queue(const std::vector<override_spec>& specs) {
+  for (const override_spec& o : specs)
+    if (o.what == override_spec::kind::press) presses_.push_back({&o});
+}
+
+bool press_queue::step(ioshare::exchange_area* area, double t, long clock, std::string* error) {
+  if (waiting_ >= 0) {
+    press& p = presses_[waiting_];
+    const int answer = ioshare::press_answer(area);
+    const std::string which = "press \"" + p.spec->name + "\": ";
+    if (answer == -sequence_) {
+      *error = which + "the plant has no button \"" + p.spec->name + "\"";
+      return false;
+    }
+    if (answer != sequence_) {
+      if (clock - asked_at_ <= answer_cycles) return true;
+      *error = which + "the plant took no press in " + std::to_string(answer_cycles) +
+               " cycles (it declares no operator buttons)";
+      return false;
+    }
+    ++p.state;
+    waiting_ = -1;
+  }
+  for (size_t k = 0; k < presses_.size(); ++k) {
+    press& p = presses_[k];
+    const bool down = p.state == 0 && t >= p.spec->start;
+    const bool up = p.state == 1 && !p.spec->active(t);
+    if (!down && !up) continue;
+    waiting_ = static_cast<int>(k);
+    asked_at_ = clock;
+    ioshare::press_ask(area, ++sequence_, p.spec->name, down);
+    break;
+  }
+  return true;
 }

@@ -10,6 +10,10 @@
 //                      1 for 0 (a sensor wired the wrong way round)
 //   freeze T[+D]       it sees no new inputs at all (a frozen link): the
 //                      clock it polls stands still
+//   press LABEL@T[+D]  the plant's operator button LABEL is held down from
+//                      T for D seconds (press_hold without "+D"), then
+//                      released, as a person's click; the label may hold
+//                      blanks (the rest of a scenario line)
 //   fast-timers        each timer answers a rising edge of its output with
 //                      its input at 1 after one second, for four seconds,
 //                      instead of after ten or thirty
@@ -23,10 +27,13 @@
 
 #include "sudz-trace/trace_rules.h"
 
+// How long a press without "+D" holds its button down: about a person's click.
+constexpr double press_hold = 0.2;
+
 struct override_spec {
-  enum class kind { set, flip, freeze, fast_timers };
+  enum class kind { set, flip, freeze, fast_timers, press };
   kind what = kind::set;
-  std::string name;      // input (set, flip)
+  std::string name;      // input (set, flip), button label (press)
   int value = 0;         // set
   double start = 0;      // seconds since the start
   double duration = -1;  // seconds; < 0 for good
@@ -35,7 +42,7 @@ struct override_spec {
   bool active(double t) const { return t >= start && (duration < 0 || t < start + duration); }
 };
 
-// Reads one override: keyword is "set", "flip", "freeze" or "fast-timers",
+// Reads one override: keyword is "set", "flip", "freeze", "press" or "fast-timers",
 // arg what follows it. False with a message on error.
 bool parse_override(const std::string& keyword, const std::string& arg, override_spec* out,
                     std::string* error);
@@ -70,6 +77,36 @@ class input_view {
     double edge = -1;  // time of the last rising edge, -1 none
   };
   std::vector<timer_state> timers_;
+};
+
+namespace ioshare {
+struct exchange_area;
+}
+
+// The presses of a run, asked of the plant through its exchange area one at
+// a time (exchange_area.h): each press's button down at its start, then up
+// once it has been held its time, each only after the plant took the one
+// before. A press is never lost, however late the proxy looks.
+class press_queue {
+ public:
+  // Waits this many of the plant's cycles for an answer: a plant that takes
+  // presses answers in its next cycle.
+  static constexpr long answer_cycles = 200;
+
+  explicit press_queue(const std::vector<override_spec>& specs);
+  // One look at t, the plant's input clock standing at clock. False with
+  // *error when the plant has no such button, or took no press at all.
+  bool step(ioshare::exchange_area* area, double t, long clock, std::string* error);
+
+ private:
+  struct press {
+    const override_spec* spec;
+    int state = 0;  // 0 not yet, 1 down, 2 released
+  };
+  std::vector<press> presses_;
+  int sequence_ = 0;
+  int waiting_ = -1;  // the press whose request stands
+  long asked_at_ = 0;
 };
 
 #endif

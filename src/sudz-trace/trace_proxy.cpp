@@ -23,6 +23,7 @@
 #include "IOshare/IOsharemem_client.h"
 #include "IOshare/IOsharemem_server.h"
 #include "IOshare/exchange_area.h"
+#include "Stringpp/Stringedit.h"
 #include "plantkit/end_guard.h"
 #include "plantkit/plant_start.h"
 
@@ -38,8 +39,11 @@ void on_stop_signal(int sig) {
   stop_signal = sig;
 }
 
+int upstream_ident = 0;
+
 [[noreturn]] void fatal(const std::string& message) {
   std::fprintf(stderr, "sudz-trace: %s\n", message.c_str());
+  end_simulator(upstream_ident);
   std::exit(1);
 }
 
@@ -107,6 +111,15 @@ std::string seconds_text(double s) {
 
 }  // namespace
 
+void end_simulator(int ident) {
+  shmid_ds ds;
+  if (ident <= 0 || shmctl(ident, IPC_STAT, &ds) != 0) return;
+  if (ds.shm_segsz == static_cast<size_t>(ioshare::kAreaSize) && ds.shm_cpid > 0 &&
+      ds.shm_cpid != getpid()) {
+    kill(ds.shm_cpid, SIGTERM);
+  }
+}
+
 int run_proxy(const proxy_config& config, trace_record* record) {
   using clock = std::chrono::steady_clock;
   const clock::time_point t0 = clock::now();
@@ -115,6 +128,7 @@ int run_proxy(const proxy_config& config, trace_record* record) {
   record->controller = join(config.controller);
   if (!record->controller.empty()) record->controller.pop_back();
 
+  upstream_ident = config.upstream_ident;
   trace_rules rules;
   std::string error;
   if (!rules.parse(config.rules_text, &error)) fatal("rules: " + error);
@@ -134,6 +148,7 @@ int run_proxy(const proxy_config& config, trace_record* record) {
   if (!rules.bind(in_names, out_names, &error)) fatal("rules: " + error);
   input_view view(config.overrides);
   if (!view.bind(in_names, rules.timers(), &error)) fatal(error);
+  press_queue presses(view.specs());
 
   // Downstream: the same names, and the simulator's end guard on it. The
   // server lives until the process ends: the guard's exit hook and the
@@ -168,7 +183,11 @@ int run_proxy(const proxy_config& config, trace_record* record) {
   // The controller, adopted when the shell that starts it has gone.
   prctl(PR_SET_CHILD_SUBREAPER, 1);
   std::fflush(nullptr);
-  const std::string launch = launch_text(join(config.controller), down.memory_ident());
+  // Each word quoted: the controller gets the words this proxy was given, as they are, and the
+  // shell runs nothing else.
+  std::string command;
+  for (const std::string& w : config.controller) command += shell_word(w) + ' ';
+  const std::string launch = launch_text(command, down.memory_ident());
   int ignored = std::system(launch.c_str());
   (void)ignored;
   pid_t student = 0;
@@ -233,6 +252,8 @@ int run_proxy(const proxy_config& config, trace_record* record) {
       last_clock = c;
       schedule.cycle_seen(t);
     }
+
+    if (!presses.step(up, t, last_clock, &error)) fatal(error);
 
     bool changed = false;
     for (int i = 0; i < nb_out; ++i) {

@@ -2,7 +2,8 @@
 //
 // It attaches to the simulator's exchange area (upstream), creates a second
 // area with the same names (downstream), and launches the student's
-// controller on it with the launch text the simulator uses. Then it polls
+// controller on it with the launch text the simulator uses, each of the
+// controller's words quoted so that it arrives as this proxy got it. Then it polls
 // both areas: each new set of inputs goes down
 // (through the overrides), with the downstream clock raised to the
 // simulator's cycle number, and each change of the controller's outputs
@@ -37,8 +38,15 @@ struct proxy_config {
   long poll_us = 750;      // longest pause between two looks
 };
 
+// Sends SIGTERM to the simulator whose exchange area is ident, when ident
+// names one (a segment of the area's size made by another process): a proxy
+// that cannot run ends its simulator, which would otherwise wait for a
+// controller that never comes. Does nothing for 0.
+void end_simulator(int ident);
+
 // Runs the whole proxy and fills record. Returns 0, or the signal that
-// asked it to stop. Set-up failures write a message and exit with status 1.
+// asked it to stop. Set-up failures, and a press the plant cannot take,
+// write a message, end the simulator and exit with status 1.
 int run_proxy(const proxy_config& config, trace_record* record);
 
 #endif

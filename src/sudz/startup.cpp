@@ -32,6 +32,8 @@ plant_description describe_machine() {
   d.help = help_text;
   for (int i = 0; i < 11; ++i) d.inputs.emplace_back(table_signaux[i]);
   for (int i = 11; i < 22; ++i) d.outputs.emplace_back(table_signaux[i]);
+  // What a scenario may press: not "A propos", whose dialog holds the cycle, nor "Quitter".
+  d.buttons = {"Ouvrir", "Charger", "Demarrer", "Timer 1 min termine", "Timer 5 min termine"};
   return d;
 }
 

@@ -59,4 +59,35 @@ TEST(GateGrade, TheGateIsGradedWithItsOwnRules) {
   EXPECT_NE(rows[1][2].find("motors-both-ways"), std::string::npos) << rows[1][2];
 }
 
+// The operator's buttons pressed by a scenario, by their labels: "Voiture" sends a car up the
+// road, which only then cuts the beam; "Bouton" opens the gate, which then stays open, so the
+// car never meets a closing leaf however slow the machine. A label the gate does not have ends
+// the run at once, and the batch says that it could not grade it.
+TEST(GateGrade, AScenarioPressesTheOperatorsButtons) {
+  testsupport::temp_dir dir;
+  auto grade_with = [&](const std::string& name, const std::string& scenario, int* status) {
+    testsupport::write_file(dir.file(name), scenario);
+    return rows_of(shell("timeout -s KILL 300 " + build_dir() + "/src/sudz-grade/sudz-grade " +
+                             "--plant sudz-gate --minutes 0.2 --idle 60 --scenario " +
+                             dir.file(name) + " --out " + dir.file(name + "-out") + " '" +
+                             build_dir() + "/src/sudz-gate/gate_programme --attente 600'",
+                         status));
+  };
+  int status = -1;
+  auto rows = grade_with("presses", "press Voiture@0.5\npress Bouton@1\n", &status);
+  EXPECT_EQ(status, 0);
+  ASSERT_TRUE(rows.size() == 1 && rows[0].size() == 8u);
+  EXPECT_EQ(rows[0][1].rfind("yes, ", 0), 0u) << "the gate opened: " << rows[0][1];
+  EXPECT_EQ(rows[0][3], "none");
+  const std::string report = testsupport::read_file(rows[0][7]);
+  EXPECT_NE(report.find("# input# Cel# 1"), std::string::npos) << "no car reached the beam";
+
+  rows = grade_with("klaxon", "press Klaxon@0.5\n", &status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  ASSERT_TRUE(rows.size() == 1 && rows[0].size() == 8u);
+  EXPECT_EQ(rows[0][1], "?");
+  EXPECT_EQ(rows[0][4].rfind("sudz-trace: press \"Klaxon\": the plant has no button", 0), 0u)
+      << rows[0][4];
+}
+
 }  // namespace

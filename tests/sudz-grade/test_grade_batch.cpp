@@ -254,6 +254,42 @@ TEST(GradeFolders, ExecutablesAndChartsNamedByFolder) {
   EXPECT_EQ(names, (std::vector<std::string>{"alice", "bob", "carol"})) << out;
 }
 
+// Folder names as a course platform exports them reach their controller as they are, and the
+// shell runs nothing of them; so do the output folder and the scenario's path (which presses a
+// button of the machine). Each controller writes the arguments it got beside itself.
+TEST(GradeFolders, NamesReachTheControllerIntactAndRunNothing) {
+  const std::vector<std::string> names = {
+      "o'brien", "a;touch PWNED;b", "$(touch X)", "`touch Y`", "two  words", "-rf", "*", "\"q\"\\",
+  };
+  testsupport::temp_dir dir;
+  for (const std::string& n : names) {
+    mkdir(dir.file("subs").c_str(), 0755);
+    mkdir(dir.file("subs/" + n).c_str(), 0755);
+    testsupport::write_file(dir.file("subs/" + n + "/c"),
+                            "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > \"${0%/*}/got\"\n");
+    chmod(dir.file("subs/" + n + "/c").c_str(), 0755);
+  }
+  const std::string out = "out 'o';$(touch Z)", scenario = "scenario `touch W`";
+  testsupport::write_file(dir.file(scenario), "press Demarrer@0\n");
+  auto quoted = [](const std::string& w) {
+    return "'" + std::regex_replace(w, std::regex("'"), "'\\''") + "'";
+  };
+  int status = -1;
+  const std::string table = shell("cd " + dir.path() + " && timeout -s KILL 300 " + grade() +
+                                      " --jobs 2 --minutes 0.25 --idle 1 --out " + quoted(out) +
+                                      " --scenario " + quoted(scenario) + " --dir subs 2>/dev/null",
+                                  &status);
+  EXPECT_EQ(status, 0) << table;
+  for (const std::string& n : names) {
+    EXPECT_NE(table.find("| " + n + " | no | none | none | stopped"), std::string::npos) << n;
+    const std::vector<std::string> got = testsupport::read_lines(dir.file("subs/" + n + "/got"));
+    EXPECT_EQ(got.size() == 3 ? got[0] + " " + got[1] : "",
+              dir.file("subs/" + n + "/c -automemlink"));
+  }
+  // Nothing but what the test made and the output folder.
+  EXPECT_EQ(shell("cd " + dir.path() + " && ls -A | sort"), out + "\n" + scenario + "\nsubs\n");
+}
+
 TEST(GradeFolders, RefusesWhatCannotBeGraded) {
   testsupport::temp_dir dir;
   symlink((build_dir() + "/src/sudz/sudz").c_str(), dir.file("myplant").c_str());

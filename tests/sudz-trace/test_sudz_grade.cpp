@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -73,6 +74,63 @@ TEST(SudzGrade, RefusesBadCommandLines) {
     EXPECT_NE(r.err.find("sudz-grade: "), std::string::npos) << r.err;
   }
   EXPECT_TRUE(testsupport::run_program({grade(), "--help"}, 20000).exited_with(0));
+}
+
+// A scenario or rules file that sudz-trace would refuse is refused once, before any run: the
+// file and its line named, status 1, and nothing started (not even the output folder).
+TEST(SudzGrade, RefusesBadScenarioAndRulesFilesBeforeAnyRun) {
+  const struct {
+    const char* scenario;  // "" for none
+    const char* rules;     // "" for none
+    const char* named;     // the file the message names
+    const char* message;
+  } cases[] = {
+      {"press Bouton\n", "", "scenario", ": line 1: bad override \"press Bouton\""},
+      {"# a comment\n\nbogus line\n", "", "scenario", ": line 3: unknown override \"bogus\""},
+      {"set St=1@0 extra\n", "", "scenario", ": line 1: too many words"},
+      {"press thirty-two characters, one more!@1\n", "", "scenario", ": line 1: bad override"},
+      {"", "rule x Y=1\n", "rules", ": line 1: expected: rule NAME: CONDITION"},
+      {"", "goal g: X=1\ntimer O\n", "rules", ": line 2: "},
+      {"fast-timers\n", "goal g: X=1\n", "", "fast-timers: the rules name no timer"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.scenario) + c.rules);
+    testsupport::temp_dir dir;
+    std::vector<std::string> argv = {grade(), "--out", dir.file("out")};
+    for (const auto& [option, text] :
+         {std::pair<std::string, std::string>{"scenario", c.scenario}, {"rules", c.rules}}) {
+      if (text.empty()) continue;
+      testsupport::write_file(dir.file(option), text);
+      argv.insert(argv.end(), {"--" + option, dir.file(option)});
+    }
+    argv.push_back(build_dir() + "/examples/washing_programme");
+    testsupport::child_result r = testsupport::run_program(argv, 20000);
+    EXPECT_TRUE(r.exited_with(1)) << r.err;
+    const std::string named = *c.named ? dir.file(c.named) : "";
+    EXPECT_EQ(r.err.rfind("sudz-grade: " + named + c.message, 0), 0u) << r.err;
+    EXPECT_FALSE(exists(dir.file("out"))) << "a run was started";
+  }
+}
+
+// A proxy that dies (killed by its controller here) leaves the plant waiting for a controller:
+// the run is ended at once, not at its time limit (150 s), its row says so, the batch fails.
+TEST(SudzGrade, ARunWhoseProxyDiesIsEndedAtOnce) {
+  testsupport::temp_dir dir;
+  testsupport::write_file(dir.file("killer"),
+                          "#!/bin/sh\nsleep 3\nfor i in $(seq 300); do\n  p=$(($(ps -o ppid= -p $$)))\n"
+                          "  [ $(cat /proc/$p/comm) = sudz-trace ] && exec kill -KILL $p\n"
+                          "  sleep 0.1\ndone\n");
+  chmod(dir.file("killer").c_str(), 0755);
+  int status = -1;
+  const auto start = std::chrono::steady_clock::now();
+  const std::string table = shell(grade() + " --minutes 2 --idle 300 --out " + dir.file("out") +
+                                      " " + dir.file("killer") + " 2>/dev/null",
+                                  &status);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(100));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << table;
+  EXPECT_NE(table.find("| killer | ? | ? | ? | sudz-trace ended before the simulator"),
+            std::string::npos)
+      << table;
 }
 
 // The sorting line, with its own rules and goal.

@@ -4,7 +4,10 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <sstream>
+
+#include "IOshare/exchange_area.h"
 
 #include "sudz-trace/poll_schedule.h"
 #include "sudz-trace/trace_overrides.h"
@@ -217,6 +220,15 @@ TEST(TraceOverrides, OptionsAcceptedAndRefused) {
       {"set", "Niv=1@-1", false, 0, 0},    {"set", "Niv=1@1+0", false, 0, 0},
       {"flip", "Tr", false, 0, 0},         {"freeze", "a+1", false, 0, 0},
       {"fast-timers", "now", false, 0, 0}, {"stick", "Niv=1@0", false, 0, 0},
+      // A press holds its button for a click unless told; a label may hold blanks and "@".
+      {"press", "Voiture@2", true, 2, press_hold},
+      {"press", "Timer 1 min termine@1+0.5", true, 1, 0.5},
+      {"press", "a@b@3", true, 3, press_hold},
+      {"press", "@1", false, 0, 0},
+      {"press", "Voiture", false, 0, 0},
+      {"press", "Voiture@soon", false, 0, 0},
+      {"press", "Voiture@1+0", false, 0, 0},
+      {"press", "thirty-two characters, one more!@1", false, 0, 0},
   };
   for (const auto& c : cases) {
     override_spec o;
@@ -234,6 +246,48 @@ TEST(TraceOverrides, OptionsAcceptedAndRefused) {
   EXPECT_EQ(specs.size(), 3u);
   EXPECT_FALSE(parse_scenario("set Niv=0@0\nset Niv=0@0 extra\n", &specs, &error));
   EXPECT_NE(error.find("line 2"), std::string::npos);
+  specs.clear();
+  ASSERT_TRUE(parse_scenario("--press  Timer 5 min termine@3  # by hand\n", &specs, &error));
+  ASSERT_EQ(specs.size(), 1u);
+  EXPECT_EQ(specs[0].name, "Timer 5 min termine");
+}
+
+// A scenario's presses as a plant takes them through an area held in memory, one look of the
+// proxy per cycle; the plant answers in its next cycle, or never (buttons null).
+TEST(TraceOverrides, PressesAskedOneAtATime) {
+  const struct {
+    const char *scenario, *buttons, *taken, *error_part;  // taken: "+" down, "-" up
+  } cases[] = {
+      {"press Voiture@0.5\n", "|Voiture|", "+Voiture-Voiture", ""},
+      // Overlapping presses, each asked once the one before was taken.
+      {"press Bouton@1+1\npress Voiture@1\n", "|Voiture|Bouton|",
+       "+Bouton+Voiture-Voiture-Bouton", ""},
+      // Shorter than a look: still pressed, then released.
+      {"press Ouvrir@0.001+0.001\n", "|Ouvrir|", "+Ouvrir-Ouvrir", ""},
+      {"press Klaxon@0\n", "|Voiture|", "", "press \"Klaxon\": the plant has no button"},
+      {"press Voiture@0\n", nullptr, "", "took no press in 200 cycles"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    std::vector<override_spec> specs;
+    std::string error, taken, label;
+    ASSERT_TRUE(parse_scenario(c.scenario, &specs, &error)) << error;
+    press_queue queue(specs);
+    auto area = std::make_unique<ioshare::exchange_area>();
+    bool going = true;
+    for (long cycle = 1, last = 0; cycle <= 400 && going; ++cycle) {
+      going = queue.step(area.get(), cycle * 0.01, cycle, &error);
+      const int request = ioshare::press_request(area.get(), &label);
+      if (c.buttons == nullptr || request == 0 || request == last) continue;
+      last = request;
+      const bool known = std::string(c.buttons).find("|" + label + "|") != std::string::npos;
+      if (known) taken += (request % 2 ? "+" : "-") + label;
+      ioshare::press_reply(area.get(), known ? request / 2 : -request / 2);
+    }
+    EXPECT_EQ(taken, c.taken);
+    EXPECT_EQ(going, *c.error_part == '\0') << error;
+    EXPECT_NE(error.find(c.error_part), std::string::npos) << error;
+  }
 }
 
 TEST(TraceOverrides, WhatTheControllerSees) {
