@@ -3,8 +3,8 @@
 //
 // Run it with the simulator:   sudz-sorter ./sorting_programme [--boxes N]
 //
-// With --boxes N it asks for N boxes only, sorts them and then keeps the line still until the
-// simulation ends (the tests use it so); without it, it asks for boxes for ever.
+// With --boxes N it asks for N boxes only, sorts them and then keeps the line still, every output
+// at 0, until the simulation ends (the tests use it so); without it, it asks for boxes for ever.
 //
 // Two activities run side by side, each a small state machine fed by the inputs of each round:
 //
@@ -99,7 +99,9 @@ int main(int argc, char** argv) {
   while ((news = io.receive()) != -1) {
     if (news == 0) continue;
     commands c;
-    c.Tap = 1;
+    // The belt runs until every box asked for is sorted and the wagon is back.
+    const bool all_sorted = wanted != 0 && asked >= wanted && !box_on_way && s == stage::WAIT_BOX;
+    c.Tap = all_sorted ? 0 : 1;
     const int at_entry = io.input_is_set("Ent");
 
     // Feeding: a box is asked for as soon as none is on its way. "Dem" is held until the box is
