@@ -3,8 +3,8 @@
 //
 // Run it with the simulator:   sudz-sorter ./sorting_programme [--boxes N]
 //
-// With --boxes N it asks for N boxes only, sorts them and then keeps the line still until the
-// simulation ends (the tests use it so); without it, it asks for boxes for ever.
+// With --boxes N it asks for N boxes only, sorts them and then keeps the line still, every output
+// at 0, until the simulation ends (the tests use it so); without it, it asks for boxes for ever.
 //
 // Two activities run side by side, each a small state machine fed by the inputs of each round:
 //
@@ -25,8 +25,8 @@
 // Timing: the simulator runs about 200 cycles a second and this program polls every 10 ms, so
 // it sees every second cycle or so. It never counts on a single cycle: it holds each command
 // until a sensor confirms it, and where no sensor exists (the right ejector is single-acting and
-// has no "extended" switch) it counts cycles of the input clock. If it looks too late while the
-// gate closes, the arm turns past "Bf": it then opens the gate fully and closes it again.
+// has no "extended" switch) it counts cycles of the input clock. If "Bf" does not come while the
+// gate closes (the arm stopped on a box under it), it opens the gate fully and closes it again.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -99,7 +99,9 @@ int main(int argc, char** argv) {
   while ((news = io.receive()) != -1) {
     if (news == 0) continue;
     commands c;
-    c.Tap = 1;
+    // The belt runs until every box asked for is sorted and the wagon is back.
+    const bool all_sorted = wanted != 0 && asked >= wanted && !box_on_way && s == stage::WAIT_BOX;
+    c.Tap = all_sorted ? 0 : 1;
     const int at_entry = io.input_is_set("Ent");
 
     // Feeding: a box is asked for as soon as none is on its way. "Dem" is held until the box is
@@ -170,9 +172,8 @@ int main(int argc, char** argv) {
         if (search.seek(io, c)) s = stage::WAIT_BOX;
         break;
     }
-    // The gate is closed except while a box is let through. The arm turns on as long as "BrF" is
-    // held: if "Bf" has not come within GATE_CYCLES (this program looked too late and the arm
-    // went past, or a box was under it), the gate is opened fully and closed again.
+    // The gate is closed except while a box is let through. If "Bf" has not come within
+    // GATE_CYCLES (the arm stopped on a box under it), the gate is opened fully and closed again.
     const bool letting_through = s == stage::OPEN_GATE || s == stage::WAIT_LOAD;
     if (letting_through || io.input_is_set("Bf") == 1) {
       close_start = clock;

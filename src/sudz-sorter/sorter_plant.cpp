@@ -17,8 +17,12 @@ const box_kind fixed_sequence[] = {box_kind::large, box_kind::small, box_kind::s
                                    box_kind::large, box_kind::large, box_kind::small,
                                    box_kind::large, box_kind::small};
 
-// Gate angles, in degrees, within which the swung block bars the belt.
-constexpr double gate_closed_from = 90.0, gate_closed_to = 135.0;
+// Gate angles, in degrees, reported closed. Anywhere in this range the block bars both kinds
+// of box close enough to the gate for the sensors before it to see them, so a controller may stop
+// the arm wherever it first reads "Bf". The upper end is the arm's stop: held closing, it rests
+// there instead of swinging on past the belt, so a controller that answers late still holds its
+// box at the sensors.
+constexpr double gate_closed_from = 90.0, gate_closed_to = 96.0;
 
 // Sensor points before the gate, at two heights: any box, large boxes only.
 constexpr int end_sensor_x = 345, low_sensor_y = 146, high_sensor_y = 125;
@@ -176,6 +180,7 @@ bool sorter_plant::step(const int out[sorter_output_count]) {
   if (out[OUT_BRF] == 1) gate_.activate_out();
   if (out[OUT_BRO] == 1) gate_.activate_in();
   gate_.react();
+  if (gate_.actual_position() > gate_closed_to) gate_.unreact();  // against its stop
   const bool to_left = out[OUT_WAG] == 1, to_right = out[OUT_WAD] == 1;
   if (to_left && !to_right) {
     wagon_.left();

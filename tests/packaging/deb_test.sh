@@ -50,6 +50,20 @@ echo "== lintian"
 lintian --fail-on error "${debs[@]}" | tee "$work/lintian" ||
   fail "lintian reports errors"
 
+# Each package's copyright file is machine-readable and carries the licence of the source tree,
+# word for word (its paragraph lines indented, blank lines as " .").
+sed -e '1,/^Permission/{/^Permission/!d}' -e 's/^$/./' -e 's/^/ /' "$source_dir/LICENSE" >"$work/licence"
+for deb in "${debs[@]}"; do
+  dpkg-deb --fsys-tarfile "$deb" | tar -xO --wildcards './usr/share/doc/*/copyright' >"$work/copyright"
+  head -1 "$work/copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "$deb: copyright is not machine-readable"
+  grep -qx 'License: Expat' "$work/copyright" || fail "$deb: copyright names no MIT (Expat) licence"
+  # The stand-alone licence paragraph: "License: Expat" after a blank line, to the end.
+  awk 'p { print } prev == "" && $0 == "License: Expat" { p = 1 } { prev = $0 }' "$work/copyright" |
+    diff - "$work/licence" >&2 ||
+    fail "$deb: copyright's licence text differs from LICENSE"
+done
+
 # Every path the packages carry, and whether it was on this machine before they came.
 for deb in "${debs[@]}"; do
   dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -e 's|^\./|/|' -e 's|/$||' | grep -v '^/\?$'

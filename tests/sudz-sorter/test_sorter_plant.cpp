@@ -105,6 +105,36 @@ TEST_F(SorterPlant, BoxesWaitAtTheClosedGateWithoutOverlapAndTheirKindIsSensed) 
   EXPECT_EQ(plant.deliveries().size(), 0u);
 }
 
+// Wherever the arm stands while "Bf" reads 1, including held closing against its stop, it bars
+// a box of either kind where "Fin" (and "Gd" for a large one) sees it: a controller that stops
+// the arm late still gets its box at the sensors.
+TEST_F(SorterPlant, AnywhereTheGateReadsClosedItHoldsTheBoxAtTheSensors) {
+  struct row {
+    int closing_cycles;  // "BrF" held from open, 3 degrees a cycle
+    double angle;
+  };
+  const row rows[] = {{30, 90.0}, {31, 93.0}, {32, 96.0}, {33, 96.0}, {200, 96.0}};
+  int small_first = 1;
+  while (box_sequence(static_cast<std::uint32_t>(small_first)).next() != box_kind::small)
+    ++small_first;
+  for (const row& r : rows) {
+    for (const bool large : {true, false}) {
+      SCOPED_TRACE("BrF for " + std::to_string(r.closing_cycles) + " cycles, " +
+                   (large ? "large" : "small") + " box");
+      sorter_plant plant(nullptr, 49u, large ? box_sequence() : box_sequence(small_first));
+      ASSERT_TRUE(run(plant, {{OUT_BRF, 1}}, r.closing_cycles));
+      EXPECT_EQ(plant.gate_angle(), r.angle);
+      EXPECT_EQ(input(plant, IN_BF), 1);
+      ask(plant, {{OUT_TAP, 1}});
+      ASSERT_TRUE(run(plant, {{OUT_TAP, 1}}, 400));
+      EXPECT_EQ(input(plant, IN_FIN), 1);
+      EXPECT_EQ(input(plant, IN_GD), large ? 1 : 0);
+      EXPECT_EQ(input(plant, IN_CH), 0);
+      EXPECT_EQ(plant.boxes_present(), 1);
+    }
+  }
+}
+
 TEST_F(SorterPlant, ABoxTakenToTheLeftBinIsCountedThere) {
   sorter_plant plant(nullptr, 49u);
   ask(plant, {{OUT_TAP, 1}, {OUT_BRF, 1}});

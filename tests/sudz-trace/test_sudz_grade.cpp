@@ -133,12 +133,13 @@ TEST(SudzGrade, ARunWhoseProxyDiesIsEndedAtOnce) {
       << table;
 }
 
-// The sorting line, with its own rules and goal.
+// The sorting line, with its own rules and goal. The run ends by itself: once its one box is
+// sorted, the programme leaves every output at 0. The time limit only stops a run that hangs.
 TEST(SudzGrade, SortingLine) {
   testsupport::temp_dir dir;
   int status = -1;
   const std::string table =
-      shell("timeout -s KILL 200 " + grade() + " --plant sudz-sorter --minutes 0.25 --out " +
+      shell("timeout -s KILL 200 " + grade() + " --plant sudz-sorter --minutes 2 --out " +
                 dir.file("out") + " '" + build_dir() + "/examples/sorting_programme --boxes 1' " +
                 "2>/dev/null",
             &status);
@@ -150,6 +151,7 @@ TEST(SudzGrade, SortingLine) {
   ASSERT_EQ(r.size(), 8u);
   EXPECT_EQ(r[2], "none");
   EXPECT_EQ(r[3], "none");
+  EXPECT_EQ(r[4].rfind("stopped: every output at 0 for 5 s; ", 0), 0u) << r[4];
   EXPECT_NE(r[4].find("controller exited with status 0"), std::string::npos) << r[4];
   for (int k = 5; k < 8; ++k) EXPECT_TRUE(exists(r[k])) << r[k];
 }
@@ -170,9 +172,11 @@ TEST(SudzGrade, ThreeControllersGradedLeavingNothing) {
       usleep(100000);
     }
   });
+  // Each run ends once every output has rested for 2 s, the bundled programme's after about
+  // 6700 cycles (35 s); the limit of 3 minutes only stops one that hangs, even on a busy machine.
   int status = -1;
   const std::string table = shell(
-      "timeout -s KILL 400 " + grade() + " --minutes 1 --idle 2 --out " + out + " " + build_dir() +
+      "timeout -s KILL 400 " + grade() + " --minutes 3 --idle 2 --out " + out + " " + build_dir() +
           "/examples/washing_programme " + build_dir() + "/examples/minimal_controller '" +
           build_dir() + "/tests/support/test_controller --script " + hang + "' 2>/dev/null",
       &status);
