@@ -7,14 +7,17 @@ import ctypes
 import json
 import os
 import re
+import resource
 import shutil
 import socket
 import stat
 import subprocess
+import ssl
 import sys
 import tempfile
 import time
 import unittest
+import urllib.request
 
 from selenium import webdriver
 from selenium.webdriver.common.action_chains import ActionChains
@@ -61,8 +64,12 @@ def free_base(n):
     raise AssertionError("no free ports")
 
 
-def tool(*args, check=True):
-    r = subprocess.run([TOOL] + list(args), capture_output=True, text=True, timeout=120)
+def tool(*args, check=True, files=None):
+    """Runs the tool; files lowers its file limit (and its servers')."""
+    limit = (lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (files, files))) if files \
+        else None
+    r = subprocess.run([TOOL] + list(args), capture_output=True, text=True, timeout=120,
+                       preexec_fn=limit)
     if check and r.returncode != 0:
         raise AssertionError("%s: %d\n%s%s" % (args, r.returncode, r.stdout, r.stderr))
     return r
@@ -369,6 +376,15 @@ class Classroom(unittest.TestCase):
 class CommandLine(unittest.TestCase):
     def test_refusals(self):
         state = tempfile.mkdtemp(prefix="classroom-cli-")
+        scratch = tempfile.mkdtemp(prefix="classroom-cli-key-")
+        key = os.path.join(scratch, "key.pem")
+        with open(key, "w") as f:
+            f.write("not even a key\n")
+        os.chmod(key, 0o644)
+        holder = socket.socket()
+        holder.bind(("0.0.0.0", 0))
+        holder.listen(1)
+        busy = holder.getsockname()[1]
         try:
             cases = [
                 (["start", "--state", state], "needs --seats"),
@@ -377,6 +393,11 @@ class CommandLine(unittest.TestCase):
                 (["env", "1", "--state", state], "no classroom"),
                 (["run", "1", "--state", state], "no classroom"),
                 (["frobnicate"], "unknown command"),
+                (["start", "--seats", "1", "--tls", key, key, "--state", state],
+                 "read by other accounts"),
+                # Refused for its port, after the warning every open start gives.
+                (["start", "--seats", "1", "--listen", "0.0.0.0", "--port", str(busy),
+                  "--state", state], "in the clear"),
             ]
             for args, message in cases:
                 with self.subTest(args=args):
@@ -385,8 +406,329 @@ class CommandLine(unittest.TestCase):
                     self.assertIn(message, r.stderr)
             self.assertEqual(os.listdir(state), [], "a refused start leaves nothing")
         finally:
+            holder.close()
+            shutil.rmtree(state, ignore_errors=True)
+            shutil.rmtree(scratch, ignore_errors=True)
+
+
+def own_state(mode=0o700):
+    state = tempfile.mkdtemp(prefix="classroom-folder-")
+    os.chmod(state, mode)
+    return state
+
+
+def kinds(prefix):
+    """The seat servers among the processes marked prefix, by kind."""
+    out = {}
+    for p in marked_pids(prefix):
+        argv = [a.decode() for a in cmdline(p)]
+        kind = os.path.basename(argv[0]) if argv else ""
+        if len(argv) > 2 and argv[2].startswith("_"):
+            kind = argv[2]
+        out.setdefault(kind, []).append(p)
+    return out
+
+
+def running(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+@unittest.skipUnless(os.geteuid() == 0, "needs root to make a second account")
+class Folders(unittest.TestCase):
+    """What the tool refuses, and what it leaves alone, when the folder or the
+    processes are not the teacher's own, with a second account of the test's."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.user = "sudzt%d" % (os.getpid() % 100000)
+        subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
+                        cls.user], check=True, capture_output=True)
+        import pwd
+        cls.uid = pwd.getpwnam(cls.user).pw_uid
+        cls.scratch = tempfile.mkdtemp(prefix="classroom-folders-")
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run(["pkill", "-KILL", "-u", cls.user], capture_output=True)
+        subprocess.run(["userdel", "-f", cls.user], capture_output=True)
+        shutil.rmtree(cls.scratch, ignore_errors=True)
+
+    def as_other(self, *argv, env=None):
+        return subprocess.Popen(["setpriv", "--reuid", str(self.uid), "--regid", str(self.uid),
+                                 "--clear-groups"] + list(argv), env=env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def test_refused_folders(self):
+        def symlink():
+            target = own_state()
+            link = os.path.join(self.scratch, "link")
+            os.symlink(target, link)
+            return link, target
+
+        def foreign():
+            state = own_state()
+            os.chown(state, self.uid, self.uid)
+            return state, state
+
+        def group_writable():
+            state = own_state(0o770)
+            return state, state
+
+        def not_a_classroom():
+            state = own_state(0o750)
+            for name in ("notes.txt", "seats.txt"):
+                with open(os.path.join(state, name), "w") as f:
+                    f.write("keep me\n")
+            os.mkdir(os.path.join(state, "logs"))
+            with open(os.path.join(state, "logs", "wall.log"), "w") as f:
+                f.write("keep me\n")
+            return state, state
+
+        cases = [  # (make the folder, (command, message) pairs)
+            (symlink, [("start", "symbolic link"), ("stop", "symbolic link")]),
+            (foreign, [("start", "another account"), ("stop", "another account")]),
+            (group_writable, [("start", "written by other accounts"),
+                              ("stop", "written by other accounts")]),
+            (not_a_classroom, [("start", "not a classroom"), ("stop", "no classroom")]),
+        ]
+        for make, commands in cases:
+            state, real = make()
+            before = {n: os.lstat(os.path.join(dp, n)) for dp, ds, fs in os.walk(real)
+                      for n in ds + fs}
+            mode = os.stat(real).st_mode
+            for command, message in commands:
+                with self.subTest(folder=make.__name__, command=command):
+                    args = [command, "--state", state] + (["--seats", "1"] if command == "start"
+                                                          else [])
+                    r = tool(*args, check=False)
+                    self.assertEqual(r.returncode, 1, r.stderr)
+                    self.assertIn(message, r.stderr)
+                    self.assertNotIn("Traceback", r.stderr)
+                    after = {n: os.lstat(os.path.join(dp, n)) for dp, ds, fs in os.walk(real)
+                             for n in ds + fs}
+                    self.assertEqual(after.keys(), before.keys(), "nothing made or removed")
+                    self.assertEqual(os.stat(real).st_mode, mode, "mode unchanged")
+
+    def test_running_class(self):
+        """A class started in a folder holding links, its state's ids made
+        wrong, others' processes marked for it, its folder deleted: the links'
+        targets, the wrongly recorded process and the others' processes come
+        through untouched, and stop still ends the class."""
+        state = own_state()
+        outside = os.path.join(self.scratch, "outside.txt")
+        with open(outside, "w") as f:
+            f.write("not the tool's\n")
+        os.symlink(outside, os.path.join(state, "seats.txt"))
+        os.mkdir(os.path.join(state, "logs"), 0o700)
+        os.symlink(outside, os.path.join(state, "logs", "wall.log"))
+        base = free_base(1)
+        unrelated = foreign = nowhere = None
+        try:
+            tool("start", "--seats", "1", "--port", str(base), "--state", state)
+            with open(outside) as f:
+                self.assertEqual(f.read(), "not the tool's\n")
+            for name in ("seats.txt", "logs/wall.log"):
+                self.assertFalse(os.path.islink(os.path.join(state, name)), name)
+
+            # Recorded ids that name some other process of ours: repair ends
+            # the seat's running x11vnc and starts one, never a second.
+            unrelated = subprocess.Popen(["sleep", "300"])
+            path = os.path.join(state, "classroom.json")
+            with open(path) as f:
+                data = json.load(f)
+            data["seats"]["1"]["pids"]["x11vnc"] = unrelated.pid
+            with open(path, "w") as f:
+                json.dump(data, f)
+            tool("status", "--repair", "--state", state)
+            self.assertEqual(len(kinds(state + "/1").get("x11vnc", [])), 1)
+            self.assertTrue(running(unrelated.pid))
+
+            # Marked for seat 1 by another account, and for no seat by ours.
+            mark = dict(os.environ, SUDZ_SEAT=state + "/1")
+            foreign = self.as_other("sleep", "300", env=mark)
+            nowhere = subprocess.Popen(["sleep", "300"],
+                                       env=dict(os.environ, SUDZ_SEAT=state + "/notaseat"))
+            wait(lambda: len(marked_pids(state + "/")) >= 6, 10, "marked processes")
+
+            shutil.rmtree(state)
+            r = tool("stop", "--state", state)
+            self.assertEqual(sorted(marked_pids(state + "/")), sorted([foreign.pid, nowhere.pid]))
+            self.assertEqual(listeners({base, base + 1}), [])
+            for p in (unrelated, foreign, nowhere):
+                self.assertTrue(running(p.pid))
+            r = tool("stop", "--state", state, check=False)
+            self.assertEqual(r.returncode, 1, "nothing left to stop")
+        finally:
+            for p in (unrelated, foreign, nowhere):
+                if p:
+                    p.kill()
+                    p.wait()
+            if os.path.isdir(state):
+                tool("stop", "--state", state, check=False)
             shutil.rmtree(state, ignore_errors=True)
 
+
+def valid_state():
+    return {"listen": "127.0.0.1", "base": 6080, "geometry": "1024x768", "tls": None,
+            "token": "abcdefghijklmnopqrstuvwx", "wall_pid": 0, "seats": {"1": {
+                "display": 40, "rfbport": 5901, "password": "abcdefghijkm",
+                "view_password": "nopqrstuvwxy", "cookie": "0" * 32,
+                "pids": {"xvfb": 0}, "starts": {}}}}
+
+
+class DamagedState(unittest.TestCase):
+    def test_damaged(self):
+        def seat(**kv):
+            d = valid_state()
+            d["seats"]["1"].update(kv)
+            return json.dumps(d)
+
+        def top(**kv):
+            d = valid_state()
+            d.update(kv)
+            return json.dumps({k: v for k, v in d.items() if v != "MISSING"})
+        contents = {
+            "not JSON": "{\"listen\": ",
+            "a list": "[]",
+            "no seats": top(seats="MISSING"),
+            "base a string": top(base="6080"),
+            "seat ../../x": top(seats={"../../x": json.loads(seat())["seats"]["1"]}),
+            "password with a newline": seat(password="abcdefgh\nijk"),
+            "pids a list": seat(pids=[1, 2]),
+            "display a string": seat(display=":40"),
+        }
+        state = own_state()
+        path = os.path.join(state, "classroom.json")
+        try:
+            for what, text in contents.items():
+                for args in (["status"], ["status", "--repair"], ["env", "1"], ["stop", "1"],
+                             ["start", "--seats", "1"]):
+                    with self.subTest(what=what, args=args):
+                        with open(path, "w") as f:
+                            f.write(text)
+                        r = tool(*args, "--state", state, check=False)
+                        self.assertEqual(r.returncode, 1)
+                        self.assertEqual(len(r.stderr.splitlines()), 1, r.stderr)
+                        self.assertIn(path, r.stderr)
+            # stop ends what is left, whatever the state says.
+            r = tool("stop", "--state", state)
+            self.assertNotIn("Traceback", r.stderr)
+            self.assertEqual(os.listdir(state), [])
+        finally:
+            shutil.rmtree(state, ignore_errors=True)
+
+
+def connect_idle(port, n):
+    """n connections to port that send nothing (not waiting for them to be accepted)."""
+    socks = []
+    for _ in range(n):
+        s = socket.socket()
+        s.setblocking(False)
+        try:
+            s.connect(("127.0.0.1", port))
+        except BlockingIOError:
+            pass
+        socks.append(s)
+    return socks
+
+
+@unittest.skipUnless(resource.getrlimit(resource.RLIMIT_NOFILE)[1] >= 2600,
+                     "needs a file limit of at least 2,600 for the test's own connections")
+class Exhaustion(unittest.TestCase):
+    """A TLS class under a 1024 file limit: the wall and a seat's port keep
+    answering through idle and half-open connections, and log little."""
+    FILES = 1024
+
+    @classmethod
+    def setUpClass(cls):
+        soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+        resource.setrlimit(resource.RLIMIT_NOFILE, (min(hard, 4096), hard))
+        cls.scratch = tempfile.mkdtemp(prefix="classroom-load-")
+        cls.state = os.path.join(cls.scratch, "state")
+        cert, key = (os.path.join(cls.scratch, n) for n in ("cert.pem", "key.pem"))
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert],
+                       check=True, capture_output=True)
+        os.chmod(key, 0o600)
+        cls.base = free_base(1)
+        table = tool("start", "--seats", "1", "--port", str(cls.base), "--tls", cert, key,
+                     "--state", cls.state, files=cls.FILES).stdout
+        cls.wall = re.search(r"wall: (\S+)", table).group(1)
+        cls.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+        cls.tls.check_hostname = False
+        cls.tls.verify_mode = ssl.CERT_NONE
+
+    @classmethod
+    def tearDownClass(cls):
+        tool("stop", "--state", cls.state, check=False)
+        shutil.rmtree(cls.scratch, ignore_errors=True)
+
+    def get(self, url):
+        """(seconds taken, status, headers) of a GET, failing after 5 s."""
+        t0 = time.monotonic()
+        with urllib.request.urlopen(url, timeout=5, context=self.tls) as r:
+            r.read()
+            return time.monotonic() - t0, r.status, r.headers
+
+    def test_wall(self):
+        wall_pid = kinds(self.state + "/wall")["_wall"][0]
+        idle = connect_idle(self.base, 2000)
+        try:
+            time.sleep(1)
+            for path in ("", "status.json"):
+                took, status, headers = self.get(self.wall + path)
+                self.assertEqual(status, 200)
+                self.assertLess(took, 5)
+            self.assertEqual(headers["X-Content-Type-Options"], "nosniff")
+            self.assertEqual(headers["X-Frame-Options"], "DENY")
+            self.assertLess(len(os.listdir("/proc/%d/task" % wall_pid)), 10, "threads")
+        finally:
+            for s in idle:
+                s.close()
+        # Plain HTTP to the TLS wall: refused, one short line now and then.
+        log = os.path.join(self.state, "logs", "wall.log")
+        size = os.path.getsize(log)
+        for _ in range(500):
+            with socket.create_connection(("127.0.0.1", self.base)) as s:
+                s.sendall(b"GET / HTTP/1.0\r\n\r\n")
+                s.settimeout(5)
+                try:
+                    s.recv(100)
+                except OSError:
+                    pass
+        self.assertLess(os.path.getsize(log) - size, 8000)
+        with open(log, errors="replace") as f:
+            self.assertNotIn("Traceback", f.read())
+        self.assertEqual(self.get(self.wall)[1], 200)
+
+    def test_seat_port(self):
+        port = self.base + 1
+        page = "https://127.0.0.1:%d/vnc.html" % port
+        servers = lambda: len(kinds(self.state + "/1").get("_seat", []))
+        idle = connect_idle(port, 100)
+        half = []
+        try:
+            # Idle connections cost the seat no process and the student no wait.
+            time.sleep(1)
+            self.assertEqual(servers(), 1)
+            self.assertLess(self.get(page)[0], 5)
+            # Handshakes begun and never finished: a bounded number of
+            # handlers, each ended in time, though the clients stay.
+            for _ in range(40):
+                s = socket.create_connection(("127.0.0.1", port))
+                s.sendall(b"\x16\x03\x01")
+                half.append(s)
+            time.sleep(1)
+            self.assertLessEqual(servers(), 1 + 16)
+            wait(lambda: servers() == 1, 60, "unfinished handshakes ended")
+            self.assertEqual(self.get(page)[1], 200)
+        finally:
+            for s in idle + half:
+                s.close()
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
