@@ -497,6 +497,7 @@ class Folders(unittest.TestCase):
         ]
         for make, commands in cases:
             state, real = make()
+            self.addCleanup(shutil.rmtree, real, True)
             before = {n: os.lstat(os.path.join(dp, n)) for dp, ds, fs in os.walk(real)
                       for n in ds + fs}
             mode = os.stat(real).st_mode
@@ -716,6 +717,14 @@ class Exhaustion(unittest.TestCase):
             time.sleep(1)
             self.assertEqual(servers(), 1)
             self.assertLess(self.get(page)[0], 5)
+            # A browser's WebSocket, up before the flood below and kept through it.
+            ws = self.tls.wrap_socket(socket.create_connection(("127.0.0.1", port)))
+            half.append(ws)
+            ws.sendall(b"GET /websockify HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+                       b"Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                       b"Sec-WebSocket-Version: 13\r\nSec-WebSocket-Protocol: binary\r\n\r\n")
+            self.assertIn(b" 101 ", ws.recv(4096))
+            up = time.monotonic()
             # Handshakes begun and never finished: a bounded number of
             # handlers, each ended in time, though the clients stay.
             for _ in range(40):
@@ -724,7 +733,16 @@ class Exhaustion(unittest.TestCase):
                 half.append(s)
             time.sleep(1)
             self.assertLessEqual(servers(), 1 + 16)
-            wait(lambda: servers() == 1, 60, "unfinished handshakes ended")
+            wait(lambda: servers() == 2, 60, "unfinished handshakes ended")
+            time.sleep(max(0, up + 12 - time.monotonic()))
+            self.assertEqual(servers(), 2, "the WebSocket's handler outlives the handshake limit")
+            ws.settimeout(0.5)
+            try:
+                while ws.recv(4096):
+                    pass
+                self.fail("the WebSocket was closed")
+            except socket.timeout:
+                pass
             self.assertEqual(self.get(page)[1], 200)
         finally:
             for s in idle + half:
