@@ -7,14 +7,17 @@ import ctypes
 import json
 import os
 import re
+import resource
 import shutil
 import socket
 import stat
 import subprocess
+import ssl
 import sys
 import tempfile
 import time
 import unittest
+import urllib.request
 
 from selenium import webdriver
 from selenium.webdriver.common.action_chains import ActionChains
@@ -61,8 +64,12 @@ def free_base(n):
     raise AssertionError("no free ports")
 
 
-def tool(*args, check=True):
-    r = subprocess.run([TOOL] + list(args), capture_output=True, text=True, timeout=120)
+def tool(*args, check=True, files=None):
+    """Runs the tool; files lowers its file limit (and its servers')."""
+    limit = (lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (files, files))) if files \
+        else None
+    r = subprocess.run([TOOL] + list(args), capture_output=True, text=True, timeout=120,
+                       preexec_fn=limit)
     if check and r.returncode != 0:
         raise AssertionError("%s: %d\n%s%s" % (args, r.returncode, r.stdout, r.stderr))
     return r
@@ -369,6 +376,15 @@ class Classroom(unittest.TestCase):
 class CommandLine(unittest.TestCase):
     def test_refusals(self):
         state = tempfile.mkdtemp(prefix="classroom-cli-")
+        scratch = tempfile.mkdtemp(prefix="classroom-cli-key-")
+        key = os.path.join(scratch, "key.pem")
+        with open(key, "w") as f:
+            f.write("not even a key\n")
+        os.chmod(key, 0o644)
+        holder = socket.socket()
+        holder.bind(("0.0.0.0", 0))
+        holder.listen(1)
+        busy = holder.getsockname()[1]
         try:
             cases = [
                 (["start", "--state", state], "needs --seats"),
@@ -377,6 +393,11 @@ class CommandLine(unittest.TestCase):
                 (["env", "1", "--state", state], "no classroom"),
                 (["run", "1", "--state", state], "no classroom"),
                 (["frobnicate"], "unknown command"),
+                (["start", "--seats", "1", "--tls", key, key, "--state", state],
+                 "read by other accounts"),
+                # Refused for its port, after the warning every open start gives.
+                (["start", "--seats", "1", "--listen", "0.0.0.0", "--port", str(busy),
+                  "--state", state], "in the clear"),
             ]
             for args, message in cases:
                 with self.subTest(args=args):
@@ -385,8 +406,280 @@ class CommandLine(unittest.TestCase):
                     self.assertIn(message, r.stderr)
             self.assertEqual(os.listdir(state), [], "a refused start leaves nothing")
         finally:
+            holder.close()
+            shutil.rmtree(state, ignore_errors=True)
+            shutil.rmtree(scratch, ignore_errors=True)
+
+
+
+def own_state(mode=0o700, owner=None, files=()):
+    """A folder for a class, with files in it (relative paths)."""
+    state = tempfile.mkdtemp(prefix="classroom-folder-")
+    os.chmod(state, mode)
+    for name in files:
+        os.makedirs(os.path.dirname(os.path.join(state, name)), exist_ok=True)
+        with open(os.path.join(state, name), "w") as f:
+            f.write("keep me\n")
+    if owner is not None:
+        os.chown(state, owner, owner)
+    return state
+
+
+def kinds(prefix):
+    """The processes marked prefix by kind: the program, or the tool's own server."""
+    out = {}
+    for p in marked_pids(prefix):
+        argv = [a.decode() for a in cmdline(p)] + ["", "", ""]
+        out.setdefault(argv[2] if argv[2].startswith("_") else os.path.basename(argv[0]),
+                       []).append(p)
+    return out
+
+
+@unittest.skipUnless(os.geteuid() == 0 and shutil.which("useradd"),
+                     "needs root and useradd to make a second account")
+class Folders(unittest.TestCase):
+    """Folders and processes that are not the teacher's own, with a second
+    account made by the test."""
+
+    @classmethod
+    def setUpClass(cls):
+        import pwd
+        cls.user = "sudzt%d" % (os.getpid() % 100000)
+        subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
+                        cls.user], check=True, capture_output=True)
+        cls.uid = pwd.getpwnam(cls.user).pw_uid
+        cls.scratch = tempfile.mkdtemp(prefix="classroom-folders-")
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run(["userdel", "-f", cls.user], capture_output=True)
+        shutil.rmtree(cls.scratch, ignore_errors=True)
+
+    def test_refused_folders(self):
+        link = os.path.join(self.scratch, "link")
+        cases = [  # (folder given, folder that must stay as it is, start's and stop's refusal)
+            (link, own_state(), "symbolic link", "symbolic link"),
+            (None, own_state(owner=self.uid), "another account", "another account"),
+            (None, own_state(0o770), "written by other accounts", "written by other accounts"),
+            (None, own_state(0o750, files=("notes.txt", "seats.txt", "logs/wall.log")),
+             "not a classroom", "no classroom"),
+        ]
+        os.symlink(cases[0][1], link)
+        for given, real, *messages in cases:
+            self.addCleanup(shutil.rmtree, real, True)
+            before = ([sorted(fs) for _, _, fs in os.walk(real)], os.stat(real).st_mode)
+            for command, message in zip(("start", "stop"), messages):
+                with self.subTest(real=real, command=command):
+                    r = tool(command, "--state", given or real,
+                             *(["--seats", "1"] if command == "start" else []), check=False)
+                    self.assertEqual(r.returncode, 1, r.stderr)
+                    self.assertIn(message, r.stderr)
+                    self.assertNotIn("Traceback", r.stderr)
+                    self.assertEqual(([sorted(fs) for _, _, fs in os.walk(real)],
+                                      os.stat(real).st_mode), before, "folder left as it was")
+
+    def test_running_class(self):
+        """A class started in a folder holding links, its state's ids made
+        wrong, others' processes marked for it, its folder deleted: the links'
+        targets, the wrongly recorded process and the others' processes come
+        through untouched, and stop still ends the class."""
+        state = own_state()
+        outside = os.path.join(self.scratch, "outside.txt")
+        with open(outside, "w") as f:
+            f.write("not the tool's\n")
+        os.mkdir(os.path.join(state, "logs"), 0o700)
+        for name in ("seats.txt", "logs/wall.log"):
+            os.symlink(outside, os.path.join(state, name))
+        base = free_base(1)
+        others = []
+        try:
+            tool("start", "--seats", "1", "--port", str(base), "--state", state)
+            with open(outside) as f:
+                self.assertEqual(f.read(), "not the tool's\n")
+            # Recorded ids that name some other process of ours: repair ends
+            # the seat's running x11vnc and starts one, never a second.
+            others.append(subprocess.Popen(["sleep", "300"]))
+            path = os.path.join(state, "classroom.json")
+            with open(path) as f:
+                data = json.load(f)
+            data["seats"]["1"]["pids"]["x11vnc"] = others[0].pid
+            with open(path, "w") as f:
+                json.dump(data, f)
+            tool("status", "--repair", "--state", state)
+            self.assertEqual(len(kinds(state + "/1")["x11vnc"]), 1)
+            # Marked for seat 1 by another account, and for no seat by ours.
+            others.append(subprocess.Popen(
+                ["setpriv", "--reuid", str(self.uid), "--regid", str(self.uid), "--clear-groups",
+                 "sleep", "300"], env=dict(os.environ, SUDZ_SEAT=state + "/1")))
+            others.append(subprocess.Popen(["sleep", "300"],
+                                           env=dict(os.environ, SUDZ_SEAT=state + "/notaseat")))
+            wait(lambda: len(marked_pids(state + "/")) >= 6, 10, "marked processes")
+            shutil.rmtree(state)
+            tool("stop", "--state", state)
+            self.assertEqual(sorted(marked_pids(state + "/")), sorted(p.pid for p in others[1:]))
+            self.assertEqual(listeners({base, base + 1}), [])
+            self.assertEqual([p.poll() for p in others], [None] * 3, "others' processes run")
+            self.assertEqual(tool("stop", "--state", state, check=False).returncode, 1)
+        finally:
+            for p in others:
+                p.kill()
+                p.wait()
+            if os.path.isdir(state):
+                tool("stop", "--state", state, check=False)
             shutil.rmtree(state, ignore_errors=True)
 
+
+class DamagedState(unittest.TestCase):
+    def test_damaged(self):
+        def state(seat=None, **top):
+            d = {"listen": "127.0.0.1", "base": 6080, "geometry": "1024x768", "tls": None,
+                 "token": "abcdefghijklmnopqrstuvwx", "wall_pid": 0, "seats": {"1": dict({
+                     "display": 40, "rfbport": 5901, "password": "abcdefghijkm",
+                     "view_password": "nopqrstuvwxy", "cookie": "0" * 32, "pids": {}},
+                     **(seat or {}))}}
+            d.update(top)
+            return json.dumps({k: v for k, v in d.items() if v is not None or k == "tls"})
+        contents = {
+            "not JSON": "{\"listen\": ",
+            "a list": "[]",
+            "no seats": state(seats=None),
+            "base a string": state(base="6080"),
+            "seat ../../x": state(seats={"../../x": json.loads(state())["seats"]["1"]}),
+            "password with a newline": state({"password": "abcdefgh\nijk"}),
+            "pids a list": state({"pids": [1, 2]}),
+            "display a string": state({"display": ":40"}),
+        }
+        folder = own_state()
+        path = os.path.join(folder, "classroom.json")
+        try:
+            for what, text in contents.items():
+                for args in (["status"], ["status", "--repair"], ["env", "1"], ["stop", "1"],
+                             ["start", "--seats", "1"]):
+                    with self.subTest(what=what, args=args):
+                        with open(path, "w") as f:
+                            f.write(text)
+                        r = tool(*args, "--state", folder, check=False)
+                        self.assertEqual(r.returncode, 1)
+                        self.assertEqual(len(r.stderr.splitlines()), 1, r.stderr)
+                        self.assertIn(path, r.stderr)
+            # stop still clears what the tool made, whatever the state says.
+            tool("stop", "--state", folder)
+            self.assertEqual(os.listdir(folder), [])
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+def connect_idle(port, n):
+    """n connections to port that send nothing, not waiting to be accepted."""
+    socks = [socket.socket() for _ in range(n)]
+    for s in socks:
+        s.setblocking(False)
+        s.connect_ex(("127.0.0.1", port))
+    return socks
+
+
+@unittest.skipUnless(resource.getrlimit(resource.RLIMIT_NOFILE)[1] >= 2600,
+                     "needs a file limit of at least 2,600 for the test's own connections")
+class Exhaustion(unittest.TestCase):
+    """A TLS class under a 1024 file limit: the wall and a seat's port keep
+    answering through idle and half-open connections, and log little."""
+
+    @classmethod
+    def setUpClass(cls):
+        hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
+        resource.setrlimit(resource.RLIMIT_NOFILE, (min(hard, 4096), hard))
+        cls.scratch = tempfile.mkdtemp(prefix="classroom-load-")
+        cls.state = os.path.join(cls.scratch, "state")
+        cert, key = (os.path.join(cls.scratch, n) for n in ("cert.pem", "key.pem"))
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert],
+                       check=True, capture_output=True)
+        os.chmod(key, 0o600)
+        cls.base = free_base(1)
+        table = tool("start", "--seats", "1", "--port", str(cls.base), "--tls", cert, key,
+                     "--state", cls.state, files=1024).stdout
+        cls.wall = re.search(r"wall: (\S+)", table).group(1)
+        cls.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+        cls.tls.check_hostname = False
+        cls.tls.verify_mode = ssl.CERT_NONE
+
+    @classmethod
+    def tearDownClass(cls):
+        tool("stop", "--state", cls.state, check=False)
+        shutil.rmtree(cls.scratch, ignore_errors=True)
+
+    def get(self, url):
+        """(seconds taken, status, headers) of a GET, failing after 5 s."""
+        t0 = time.monotonic()
+        with urllib.request.urlopen(url, timeout=5, context=self.tls) as r:
+            r.read()
+            return time.monotonic() - t0, r.status, r.headers
+
+    def test_wall(self):
+        idle = connect_idle(self.base, 2000)
+        try:
+            time.sleep(1)
+            for path in ("", "status.json"):
+                took, status, headers = self.get(self.wall + path)
+                self.assertEqual(status, 200)
+                self.assertLess(took, 5)
+            self.assertEqual(headers["X-Content-Type-Options"], "nosniff")
+            self.assertEqual(headers["X-Frame-Options"], "DENY")
+            wall = kinds(self.state + "/wall")["_wall"][0]
+            self.assertLess(len(os.listdir("/proc/%d/task" % wall)), 10, "threads")
+        finally:
+            for s in idle:
+                s.close()
+        # Plain HTTP to the TLS wall: refused, one short line now and then.
+        log = os.path.join(self.state, "logs", "wall.log")
+        size = os.path.getsize(log)
+        for _ in range(200):
+            with socket.create_connection(("127.0.0.1", self.base), timeout=5) as s:
+                s.sendall(b"GET / HTTP/1.0\r\n\r\n")
+                try:
+                    self.assertEqual(s.recv(100), b"", "closed unanswered")
+                except ConnectionResetError:
+                    pass
+        self.assertLess(os.path.getsize(log) - size, 8000)
+        with open(log, errors="replace") as f:
+            self.assertNotIn("Traceback", f.read())
+
+    def test_seat_port(self):
+        port = self.base + 1
+        page = "https://127.0.0.1:%d/vnc.html" % port
+        servers = lambda: len(kinds(self.state + "/1").get("_seat", []))
+        half = connect_idle(port, 100)
+        try:
+            # Idle connections cost the seat no process and the student no wait.
+            time.sleep(1)
+            self.assertEqual(servers(), 1)
+            self.assertLess(self.get(page)[0], 5)
+            # A browser's WebSocket, up before the flood below and kept through it.
+            ws = self.tls.wrap_socket(socket.create_connection(("127.0.0.1", port)))
+            half.append(ws)
+            ws.sendall(b"GET /websockify HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+                       b"Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                       b"Sec-WebSocket-Version: 13\r\nSec-WebSocket-Protocol: binary\r\n\r\n")
+            self.assertIn(b" 101 ", ws.recv(4096))
+            up = time.monotonic()
+            # Handshakes begun and never finished: a bounded number of
+            # handlers, each ended in time, though the clients stay.
+            for _ in range(40):
+                half.append(socket.create_connection(("127.0.0.1", port)))
+                half[-1].sendall(b"\x16\x03\x01")
+            time.sleep(1)
+            self.assertLessEqual(servers(), 1 + 16)
+            wait(lambda: servers() == 2, 60, "unfinished handshakes ended")
+            time.sleep(max(0, up + 12 - time.monotonic()))
+            self.assertEqual(servers(), 2, "the WebSocket's handler outlives the handshake limit")
+            ws.settimeout(0.5)
+            with self.assertRaises(socket.timeout, msg="the WebSocket stays open"):
+                while ws.recv(4096):
+                    pass
+            self.assertEqual(self.get(page)[1], 200)
+        finally:
+            for s in half:
+                s.close()
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
