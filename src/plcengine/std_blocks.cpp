@@ -113,8 +113,9 @@ void fb_instance::call(std::int64_t now) {
       if (running) {
         const std::int64_t et = now - start;
         if (et >= pt) {
+          // ET holds PT while IN stays TRUE, and falls back with it.
           running = false;
-          set_b(2, false), set_t(3, pt);
+          set_b(2, false), set_t(3, in ? pt : 0);
         } else {
           set_b(2, true), set_t(3, std::max<std::int64_t>(et, 0));
         }

@@ -1,0 +1,263 @@
+// Files as students and editors write them: Structured Text and PLCopen XML
+// in its namespaces and wrappings, the choice of the program, the binding
+// to a plant, the errors sudz-plc gives, and the corpus of real projects.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "plcengine/binding.h"
+#include "plcengine/project.h"
+#include "plcengine/runtime.h"
+#include "support/child_process.h"
+
+using namespace plc;
+using testsupport::child_result;
+
+namespace {
+
+std::string plc_program() { return testsupport::env("SUDZ_BUILD_DIR") + "/src/sudz-plc/sudz-plc"; }
+
+// A PLCopen project around pou elements, with an optional resource body.
+std::string xml_project(const std::string& ns, const std::string& pous,
+                        const std::string& resource = "") {
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<project xmlns=\"" + ns +
+         "\" xmlns:xhtml=\"http://www.w3.org/1999/xhtml\">\n"
+         "<fileHeader companyName=\"x\" productName=\"x\" productVersion=\"1\" "
+         "creationDateTime=\"2007-07-07 11:58:26\"/>\n<types><dataTypes/><pous>\n" +
+         pous + "</pous></types>\n<instances><configurations><configuration name=\"c\">"
+                "<resource name=\"r\">" +
+         resource + "</resource></configuration></configurations></instances>\n</project>\n";
+}
+
+std::string xml_var(const std::string& name, const std::string& type,
+                    const std::string& extra = "") {
+  const bool derived = type == "TON" || type == "CTU" || type == "MyFb";
+  return "<variable name=\"" + name + "\"" + extra + "><type>" +
+         (derived ? "<derived name=\"" + type + "\"/>" : "<" + type + "/>") + "</type></variable>\n";
+}
+
+// A program POU with a, b inputs and x output, around a body element.
+std::string xml_pou(const std::string& name, const std::string& body,
+                    const std::string& kind = "program") {
+  return "<pou name=\"" + name + "\" pouType=\"" + kind + "\">\n<interface>\n<inputVars>" +
+         xml_var("a", "BOOL") + xml_var("b", "BOOL") + "</inputVars>\n<outputVars>" +
+         xml_var("x", "BOOL") + "</outputVars>\n<localVars>" + xml_var("n", "INT") +
+         "</localVars>\n</interface>\n<body>\n" + body + "\n</body>\n</pou>\n";
+}
+
+const char* const tc6_201 = "http://www.plcopen.org/xml/tc6_0201";
+
+// Runs sudz-plc --check on text saved as name, with the extra arguments.
+child_result check(const std::string& name, const std::string& text,
+                   const std::vector<std::string>& args = {"--plant", "a,b/x,y"}) {
+  testsupport::temp_dir dir;
+  testsupport::write_file(dir.file(name), text);
+  std::vector<std::string> argv = {plc_program(), "--check"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  argv.push_back(dir.file(name));
+  child_result r = testsupport::run_program(argv, 60000);
+  // Messages name the file as given: keep only its base name.
+  size_t at;
+  while ((at = r.err.find(dir.path() + "/")) != std::string::npos)
+    r.err.erase(at, dir.path().size() + 1);
+  return r;
+}
+
+TEST(PlcFiles, ErrorsNameTheFileLineAndWhat) {
+  const struct {
+    const char* what;
+    const char* name;
+    std::string text;
+    std::vector<std::string> args;
+    const char* message;  // the first line of standard error
+  } cases[] = {
+      {"a ladder element not run yet, by its localId", "t.xml",
+       xml_project(tc6_201, xml_pou("main", "<LD>\n<comment localId=\"9\"/>\n<leftPowerRail localId=\"2\"/>\n<contact localId=\"3\"/></LD>")),
+       {"--plant", "a,b/x,y"},
+       "t.xml:18: POU main, element localId 2: leftPowerRail is not supported"},
+      {"an IL body", "t.xml", xml_project(tc6_201, xml_pou("main", "<IL>LD a</IL>")), {"--plant", "a,b/x,y"},
+       "t.xml:16: POU main: IL is not supported"},
+      {"a function block of the student's", "t.xml",
+       xml_project(tc6_201, "<pou name=\"main\" pouType=\"program\"><interface><localVars>" +
+                                xml_var("f", "MyFb") +
+                                "</localVars></interface><body><ST><xhtml:p><![CDATA[f();]]></xhtml:p></ST></body></pou>"),
+       {"--plant", "a,b/x,y"}, "t.xml:5: POU main: type MyFb is not supported (variable f)"},
+      {"FUNCTION_BLOCK in a text file", "t.st", "PROGRAM p\nEND_PROGRAM\nFUNCTION_BLOCK f\nEND_FUNCTION_BLOCK\n",
+       {"--plant", "a,b/x,y"}, "t.st:3: FUNCTION_BLOCK is not supported"},
+      {"a STRING variable", "t.st", "PROGRAM p\nVAR\n  s : STRING[20] := 'x';\nEND_VAR\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"}, "t.st:3: STRING is not supported"},
+      {"an unknown name", "t.st", "PROGRAM p\nVAR x : BOOL; END_VAR\n\nx := zz;\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"}, "t.st:4: POU p: unknown name zz"},
+      {"a bad reference to an instance's output", "t.st",
+       "PROGRAM p\nVAR x : BOOL; t : TON; END_VAR\nx := t.QQ;\nEND_PROGRAM\n", {"--plant", "a,b/x,y"},
+       "t.st:3: POU p: t (TON) has no parameter QQ"},
+      {"a syntax error", "t.st", "PROGRAM p\nVAR x : BOOL; END_VAR\nx := TRUE\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"}, "t.st:4: expected \";\""},
+      {"two programs and no choice", "t.st", "PROGRAM p1\nEND_PROGRAM\nPROGRAM p2\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"}, "t.st: several programs: p1, p2; choose one with --pou NAME"},
+      {"a program that is not there", "t.st", "PROGRAM p1\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y", "--pou", "p3"}, "t.st: no program named p3 (programs: p1)"},
+      {"no program at all", "t.xml",
+       xml_project(tc6_201, xml_pou("f", "<ST><xhtml:p><![CDATA[x := a;]]></xhtml:p></ST>", "functionBlock")),
+       {"--plant", "a,b/x,y"}, "t.xml: no program to run (a function or function block alone does not run)"},
+      {"an address outside the plant", "t.st",
+       "PROGRAM p\nVAR\n  o AT %QX0.2 : BOOL;\nEND_VAR\nEND_PROGRAM\n", {"--plant", "a,b/x,y"},
+       "t.st:3: POU p: variable o: address %QX0.2 is outside the plant (2 outputs)"},
+      {"an address outside the plant under the soft PLC's map", "t.st",
+       "PROGRAM p\nVAR\n  i AT %IX0.0 : BOOL;\nEND_VAR\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y", "--map", "openplc"},
+       "t.st:3: POU p: variable i: address %IX0.0 is outside the plant (2 inputs)"},
+      {"an output written by two variables", "t.st",
+       "PROGRAM p\nVAR\n  X : BOOL;\n  o AT %QX0.0 : BOOL;\nEND_VAR\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"},
+       "t.st:4: POU p: variable o: the plant's output x is already written by variable X"},
+      {"a byte address", "t.st", "PROGRAM p\nVAR\n  o AT %QB0 : BYTE;\nEND_VAR\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"},
+       "t.st:3: POU p: variable o: address %QB0 is not supported (bits %IX/%QX and words %IW/%QW are)"},
+      {"a word address on a BOOL", "t.st", "PROGRAM p\nVAR\n  o AT %QW1 : BOOL;\nEND_VAR\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"}, "t.st:3: POU p: variable o: address %QW1 needs a number, not a BOOL"},
+      {"not XML", "t.xml", "<project><pous>", {"--plant", "a,b/x,y"},
+       "t.xml:1: not readable as XML: Start-end tags mismatch"},
+  };
+  for (const auto& c : cases) {
+    const child_result r = check(c.name, c.text, c.args);
+    EXPECT_TRUE(r.exited_with(1)) << c.what << "\n" << r.err;
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.message) << c.what;
+  }
+}
+
+// The same program in every wrapping and namespace editors write.
+TEST(PlcFiles, StructuredTextInEveryWrappingRunsAlike) {
+  const std::string st = "IF a THEN\n  n := n + 1;\nEND_IF;\nx := n &gt;= 2 AND NOT b;";
+  const std::string cdata_st = "IF a THEN\n  n := n + 1;\nEND_IF;\nx := n >= 2 AND NOT b;";
+  const struct {
+    const char* ns;
+    std::string body;
+  } cases[] = {
+      {"http://www.plcopen.org/xml/tc6.xsd", "<ST>" + st + "</ST>"},
+      {tc6_201, "<ST><xhtml:p><![CDATA[" + cdata_st + "]]></xhtml:p></ST>"},
+      {"http://www.plcopen.org/xml/tc6_0200",
+       "<ST><xhtml xmlns=\"http://www.w3.org/1999/xhtml\">" + st + "</xhtml></ST>"},
+  };
+  for (const auto& c : cases) {
+    project p;
+    error e;
+    ASSERT_TRUE(read_project(xml_project(c.ns, xml_pou("main", c.body)), "t.xml", &p, &e)) << e.text();
+    const program* prog = nullptr;
+    ASSERT_TRUE(choose_program(p, "", &prog, &e)) << c.ns << ": " << e.text();
+    runtime rt;
+    ASSERT_TRUE(rt.load(*prog, &e)) << e.text();
+    const int a = rt.find("A"), x = rt.find("x");
+    std::string seen;
+    for (int scan = 0; scan < 3; ++scan) {
+      rt.set(a, value::of_bool(true));
+      rt.scan(scan);
+      seen += rt.get(x).truth() ? '1' : '0';
+    }
+    EXPECT_EQ(seen, "011") << c.ns;
+  }
+  // Errors in a body point at the line of the file.
+  project p;
+  error e;
+  ASSERT_TRUE(read_project(xml_project(tc6_201, xml_pou("main", "<ST><xhtml:p><![CDATA[x := a;\ny := b;]]></xhtml:p></ST>")),
+                           "t.xml", &p, &e));
+  const program* prog = nullptr;
+  ASSERT_TRUE(choose_program(p, "", &prog, &e));
+  runtime rt;
+  EXPECT_FALSE(rt.load(*prog, &e));
+  EXPECT_EQ(e.text(), "t.xml:17: POU main: unknown name y");
+}
+
+TEST(PlcFiles, TheProgramToRun) {
+  const std::string two = xml_pou("first", "<ST><xhtml:p>x := a;</xhtml:p></ST>") +
+                          xml_pou("second", "<ST><xhtml:p>x := b;</xhtml:p></ST>");
+  const struct {
+    std::string resource;
+    const char* given;
+    const char* chosen;  // "" for an error
+  } cases[] = {
+      {"<task name=\"t\" interval=\"T#20ms\"><pouInstance name=\"i\" typeName=\"second\"/></task>", "", "second"},
+      {"<pouInstance name=\"i\" type=\"SECOND\"/>", "", "second"},
+      {"<task name=\"t\"><pouInstance name=\"i\" typeName=\"second\"/></task>", "first", "first"},
+      {"", "", ""},
+      {"<task name=\"t\"><pouInstance name=\"i\" typeName=\"first\"/><pouInstance name=\"j\" typeName=\"second\"/></task>", "", ""},
+  };
+  for (const auto& c : cases) {
+    project p;
+    error e;
+    ASSERT_TRUE(read_project(xml_project(tc6_201, two, c.resource), "t.xml", &p, &e));
+    const program* prog = nullptr;
+    const bool ok = choose_program(p, c.given, &prog, &e);
+    EXPECT_EQ(ok ? prog->name : std::string(), c.chosen) << c.resource << " " << e.text();
+  }
+}
+
+TEST(PlcFiles, VariablesBindByNameThenByAddress) {
+  const char* text =
+      "PROGRAM p\nVAR\n"
+      "  A AT %IX0.3 : BOOL;\n"    // a by its name, whatever its address
+      "  i8 AT %IX1.0 : BOOL;\n"   // input 8 under flat, nothing under openplc
+      "  w2 AT %IW2 : INT;\n"
+      "  Y : BOOL;\n"
+      "  q0 AT %QX100.0 : BOOL;\n" // output 0 under openplc
+      "  m AT %MX0.0 : BOOL;\n"
+      "END_VAR\nEND_PROGRAM\n";
+  std::vector<program> ps;
+  error e;
+  project p;
+  ASSERT_TRUE(read_project(text, "t.st", &p, &e)) << e.text();
+  runtime rt;
+  ASSERT_TRUE(rt.load(p.pous[0].prog, &e)) << e.text();
+  plant_signals plant;
+  std::string message;
+  ASSERT_TRUE(plant_signals_of("a,b,c,d,e,f,g,h,i/x,y", &plant, &message));
+  auto links = [&](const std::vector<plc::link>& ls) {
+    std::string s;
+    for (const plc::link& l : ls) s += rt.prog().vars[l.var].name + "=" + std::to_string(l.signal) + " ";
+    return s;
+  };
+  binding b;
+  // Under flat, q0's %QX100.0 is outside the plant.
+  EXPECT_FALSE(bind(rt.prog(), plant, address_map::flat, &b, &e));
+  EXPECT_NE(e.message.find("variable q0: address %QX100.0 is outside"), std::string::npos);
+  plant_signals wide = plant;
+  for (int k = 0; k < 800; ++k) wide.outputs.push_back("o" + std::to_string(k));
+  ASSERT_TRUE(bind(rt.prog(), wide, address_map::flat, &b, &e)) << e.text();
+  EXPECT_EQ(links(b.inputs), "A=0 i8=8 w2=2 ");
+  EXPECT_EQ(links(b.outputs), "Y=1 q0=800 ");
+  ASSERT_EQ(b.warnings.size(), 1u);
+  EXPECT_EQ(b.warnings[0].text(),
+            "t.st:3: warning: variable A is the plant's input a by its name, but its address "
+            "%IX0.3 is %IX0.0 or %IW0 under this map");
+  EXPECT_FALSE(bind(rt.prog(), plant, address_map::openplc, &b, &e));
+  EXPECT_NE(e.message.find("variable i8: address %IX1.0 is outside the plant (9 inputs)"), std::string::npos);
+}
+
+// Every real project of the corpus is checked or refused by name; none
+// crashes or hangs.
+TEST(PlcFiles, RealProjectsAreCheckedOrRefusedByName) {
+  const std::string corpus = testsupport::env("SUDZ_SOURCE_DIR") + "/../shared/plcopen-corpus";
+  struct stat st;
+  if (stat(corpus.c_str(), &st) != 0) GTEST_SKIP() << corpus << " is not here";
+  const std::string files = testsupport::output_of("find '" + corpus + "' -name '*.xml' | sort");
+  std::istringstream in(files);
+  int n = 0;
+  const std::regex refused(".*\\.xml(:[0-9]+)?: (POU [^:]+: .* is not supported.*|no program to run.*)");
+  for (std::string f; std::getline(in, f);) {
+    ++n;
+    const child_result r = testsupport::run_program({plc_program(), "--check", f}, 60000);
+    ASSERT_TRUE(r.finished) << f << " did not end";
+    if (r.exited_with(0)) continue;
+    EXPECT_TRUE(r.exited_with(1)) << f << ": " << r.err;
+    const std::string first = r.err.substr(0, r.err.find('\n'));
+    EXPECT_TRUE(std::regex_match(first, refused)) << first;
+  }
+  EXPECT_GE(n, 10);
+}
+
+}  // namespace
