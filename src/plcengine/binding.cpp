@@ -108,6 +108,7 @@ bool bind(const program& p, const plant_signals& plant, address_map m, binding* 
   const long base = m == address_map::openplc ? 100 : 0;
   for (size_t v = 0; v < p.vars.size(); ++v) {
     const variable& d = p.vars[v];
+    if (d.wire) continue;
     auto fail = [&](const std::string& message) {
       *err = {p.file, d.line, "POU " + p.name + ": variable " + d.name + ": " + message};
       return false;

@@ -84,6 +84,9 @@ struct variable {
   bool has_initial = false;
   value initial;
   int line = 0;
+  // A wire of a drawn body, named "$<localId>...": it holds whatever value
+  // it is given, is never a plant signal and is never written by the student.
+  bool wire = false;
 };
 
 struct program {

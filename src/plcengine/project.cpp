@@ -2,59 +2,17 @@
 
 #include <pugixml.hpp>
 
-#include <cstring>
+#include <cctype>
 
+#include "plcengine/graphic_body.h"
 #include "plcengine/st_reader.h"
+#include "plcengine/xml_util.h"
 
 namespace plc {
 
 namespace {
 
-const char* local_name(const pugi::xml_node& n) {
-  const char* name = n.name();
-  const char* colon = std::strrchr(name, ':');
-  return colon ? colon + 1 : name;
-}
-
-bool is(const pugi::xml_node& n, const char* name) {
-  return n.type() == pugi::node_element && std::strcmp(local_name(n), name) == 0;
-}
-
-pugi::xml_node child(const pugi::xml_node& n, const char* name) {
-  for (pugi::xml_node c : n.children())
-    if (is(c, name)) return c;
-  return pugi::xml_node();
-}
-
-pugi::xml_node first_element(const pugi::xml_node& n) {
-  for (pugi::xml_node c : n.children())
-    if (c.type() == pugi::node_element) return c;
-  return pugi::xml_node();
-}
-
-// Line numbers from byte offsets, counted once.
-class lines {
- public:
-  explicit lines(const std::string& text) {
-    for (size_t i = 0; i < text.size(); ++i)
-      if (text[i] == '\n') ends_.push_back(i);
-  }
-  int at(std::ptrdiff_t offset) const {
-    if (offset < 0) return 0;
-    size_t lo = 0, hi = ends_.size();
-    while (lo < hi) {
-      const size_t mid = (lo + hi) / 2;
-      if (ends_[mid] < static_cast<size_t>(offset))
-        lo = mid + 1;
-      else
-        hi = mid;
-    }
-    return static_cast<int>(lo) + 1;
-  }
-
- private:
-  std::vector<size_t> ends_;
-};
+using namespace xml;
 
 // The text of an ST element in any of its wrappings, and the line of the
 // file where it starts.
@@ -150,9 +108,10 @@ struct reader {
         error e;
         if (!read_st_body(text, file, line ? line : ls.at(lang.offset_debug()), &p.prog.body, &e))
           throw error{e.file, e.line, "POU " + p.name + ": " + e.message};
-      } else if (is(lang, "LD") || is(lang, "FBD") || is(lang, "SFC")) {
-        // Graphical bodies are refused by their first element; an empty one
-        // runs nothing.
+      } else if (is(lang, "LD") || is(lang, "FBD")) {
+        compile_graphic_body(lang, ls, file, &p.prog);
+      } else if (is(lang, "SFC")) {
+        // Charts are refused by their first element; an empty one runs nothing.
         for (pugi::xml_node el : lang.children()) {
           if (el.type() != pugi::node_element || is(el, "comment")) continue;
           std::string where = "POU " + p.name;

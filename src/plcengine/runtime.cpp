@@ -148,6 +148,8 @@ int formal_position(int f, const std::string& formal) {
 
 }  // namespace
 
+bool is_function(const std::string& name) { return function_of(name) >= 0; }
+
 void runtime::fail(int line, const std::string& message) const { throw scan_fault{line, message}; }
 
 bool runtime::load(const program& p, error* err) {
@@ -417,7 +419,8 @@ void runtime::store(const expr& target, const value& v) {
     inst.p[target.ref2] = convert(v, params_of(inst.kind)[target.ref2].t);
     return;
   }
-  values_[target.ref] = convert(v, prog_.vars[target.ref].t);
+  const variable& d = prog_.vars[target.ref];
+  values_[target.ref] = d.wire ? v : convert(v, d.t);
 }
 
 runtime::flow runtime::run(const stmt_list& list) {

@@ -20,6 +20,11 @@ namespace plc {
 
 constexpr long max_loop_rounds = 1000000;
 
+// Whether name (any case) is a standard function this runtime calls: SEL,
+// MUX, MAX, MIN, LIMIT, MOVE, ABS, SQRT, TRUNC, the operators as functions
+// (ADD, GT, ...) and the conversions X_TO_Y.
+bool is_function(const std::string& name);
+
 class runtime {
  public:
   // Resolves every name and call of p; false with the first error (an
