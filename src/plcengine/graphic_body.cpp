@@ -141,13 +141,16 @@ class compiler {
   }
 
   // A wire: a variable of the program holding an element's output.
-  expr wire(const std::string& name) {
+  // Until first written it reads as zero of type t.
+  expr wire(const std::string& name, type t = type::BOOL) {
     if (p_->find(name) < 0) {
       variable v;
       v.name = name;
       v.wire = true;
       v.type_name = "BOOL";
       v.t = type::BOOL;
+      v.has_initial = true;
+      v.initial = convert(value::of_int(type::LINT, 0), t);
       p_->vars.push_back(v);
     }
     expr e;
@@ -270,7 +273,12 @@ class compiler {
       bool found = false;
       for (const pin& p : s.outputs) found = found || same_name(p.formal, out);
       if (!found) fail(user, "block localId " + std::to_string(s.id) + " has no output " + out);
-      return wire(wire_name(s, upper_name(out)));
+      fb_kind fb;
+      type t = type::any_int;
+      if (fb_kind_of(s.node.attribute("typeName").value(), &fb) && param_index(fb, out) >= 0)
+        t = params_of(fb)[param_index(fb, out)].t;
+      if (same_name(out, "ENO")) t = type::BOOL;
+      return wire(wire_name(s, upper_name(out)), t);
     }
     if (s.kind == "contact" || s.kind == "coil" || s.kind == "connector") return wire(wire_name(s));
     fail(user, "a connection from " + s.kind + " (localId " + std::to_string(s.id) + ")");
@@ -398,7 +406,8 @@ class compiler {
         m.name = instance;
         m.member = p.formal;
         m.line = line;
-        body.push_back(assign(wire(wire_name(e, upper_name(p.formal))), p.negated ? unary_not(m) : m, line));
+        const type t = params_of(fb)[param_index(fb, p.formal)].t;
+        body.push_back(assign(wire(wire_name(e, upper_name(p.formal)), t), p.negated ? unary_not(m) : m, line));
       }
     } else {
       expr call;
@@ -412,7 +421,7 @@ class compiler {
       if (!is_function(type_name)) fail(e, "block " + type_name + " is not supported");
       for (const pin& p : e.outputs) {
         if (same_name(p.formal, "ENO")) continue;
-        expr w = wire(wire_name(e, upper_name(p.formal)));
+        expr w = wire(wire_name(e, upper_name(p.formal)), type::any_int);
         body.push_back(assign(w, p.negated ? unary_not(call) : call, line));
         break;  // a function has one result
       }

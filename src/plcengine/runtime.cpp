@@ -169,6 +169,7 @@ bool runtime::load(const program& p, error* err) {
       if (type_of_name(v.type_name, &v.t)) {
         v.is_fb = false;
         init = convert(v.has_initial ? v.initial : value::of_int(type::LINT, 0), v.t);
+        if (v.wire && v.has_initial) init = v.initial;  // a wire starts with its source's zero
       } else if (fb_kind_of(v.type_name, &k)) {
         if (v.has_initial) fail(v.line, "an instance of " + v.type_name + " takes no initial value");
         if (!v.address.empty()) fail(v.line, "an instance of " + v.type_name + " has no address");

@@ -8,8 +8,10 @@
 
 #include "plcengine/runtime.h"
 #include "plcengine/st_reader.h"
+#include "scan_table.h"
 
 using namespace plc;
+using plctest::scan_row;
 
 namespace {
 
@@ -51,12 +53,6 @@ TEST(PlcLiteral, TextsAndTheirValues) {
   }
 }
 
-struct scan_row {
-  const char* set;     // "a=TRUE n=3": variables set before the scan
-  long long t_ms;      // the fake clock
-  const char* expect;  // "x=TRUE n=4": values after it
-};
-
 struct scan_case {
   const char* name;
   const char* vars;  // declarations, inside VAR ... END_VAR
@@ -73,31 +69,7 @@ std::string run_case(const scan_case& c) {
   if (!read_st_file(text, "t.st", &programs, &e)) return "read: " + e.text();
   runtime rt;
   if (!rt.load(programs.at(0), &e)) return "load: " + e.text();
-  int n = 0;
-  for (const scan_row& r : c.scans) {
-    ++n;
-    std::istringstream set(r.set);
-    for (std::string w; set >> w;) {
-      const size_t eq = w.find('=');
-      value v;
-      if (!parse_literal(w.substr(eq + 1), &v)) return "bad value in " + w;
-      rt.set(rt.find(w.substr(0, eq)), v);
-    }
-    if (!rt.scan(r.t_ms)) return "scan " + std::to_string(n) + ": " + rt.fault().text();
-    std::istringstream expect(r.expect);
-    for (std::string w; expect >> w;) {
-      const size_t eq = w.find('='), dot = w.find('.');
-      const std::string name = w.substr(0, eq), want = w.substr(eq + 1);
-      std::string got;
-      if (dot != std::string::npos && dot < eq)
-        got = to_text(rt.member(rt.find(name.substr(0, dot)), name.substr(dot + 1)));
-      else
-        got = to_text(rt.get(rt.find(name)));
-      if (got != want)
-        return "scan " + std::to_string(n) + ": " + name + " is " + got + ", expected " + want;
-    }
-  }
-  return "";
+  return plctest::step_rows(rt, c.scans);
 }
 
 TEST(PlcScan, StructuredTextScanByScan) {

@@ -13,6 +13,7 @@
 #include "plcengine/binding.h"
 #include "plcengine/project.h"
 #include "plcengine/runtime.h"
+#include "scan_table.h"
 #include "support/child_process.h"
 
 using namespace plc;
@@ -76,10 +77,18 @@ TEST(PlcFiles, ErrorsNameTheFileLineAndWhat) {
     std::vector<std::string> args;
     const char* message;  // the first line of standard error
   } cases[] = {
-      {"a ladder element not run yet, by its localId", "t.xml",
-       xml_project(tc6_201, xml_pou("main", "<LD>\n<comment localId=\"9\"/>\n<leftPowerRail localId=\"2\"/>\n<contact localId=\"3\"/></LD>")),
+      {"a drawn element not run, by its localId", "t.xml",
+       xml_project(tc6_201, xml_pou("main", "<FBD>\n<comment localId=\"9\"/>\n<jump localId=\"2\" label=\"l\"/>\n</FBD>")),
        {"--plant", "a,b/x,y"},
-       "t.xml:18: POU main, element localId 2: leftPowerRail is not supported"},
+       "t.xml:18: POU main, element localId 2: jump is not supported"},
+      {"a connection to an element that is not there", "t.xml",
+       xml_project(tc6_201, xml_pou("main", "<LD>\n<coil localId=\"3\"><connectionPointIn><connection refLocalId=\"99\"/></connectionPointIn><variable>x</variable></coil>\n</LD>")),
+       {"--plant", "a,b/x,y"},
+       "t.xml:17: POU main, element localId 3: its connection names localId 99, which is not in the body"},
+      {"a block of a library not supported", "t.xml",
+       xml_project(tc6_201, xml_pou("main", "<FBD>\n<block localId=\"4\" typeName=\"CONCAT\"><inputVariables/><outputVariables/></block>\n</FBD>")),
+       {"--plant", "a,b/x,y"},
+       "t.xml:17: POU main, element localId 4: block CONCAT is not supported"},
       {"an IL body", "t.xml", xml_project(tc6_201, xml_pou("main", "<IL>LD a</IL>")), {"--plant", "a,b/x,y"},
        "t.xml:16: POU main: IL is not supported"},
       {"a function block of the student's", "t.xml",
@@ -129,6 +138,156 @@ TEST(PlcFiles, ErrorsNameTheFileLineAndWhat) {
     EXPECT_TRUE(r.exited_with(1)) << c.what << "\n" << r.err;
     EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.message) << c.what;
   }
+}
+
+// Drawn elements, written as editors write them.
+std::string at(int x, int y) {
+  return "<position x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) + "\"/>";
+}
+// "3 4:Q": connections from localId 3, and from 4's output Q.
+std::string from(const std::string& ids) {
+  std::istringstream in(ids);
+  std::string out = "<connectionPointIn>";
+  for (std::string w; in >> w;) {
+    const size_t colon = w.find(':');
+    out += "<connection refLocalId=\"" + w.substr(0, colon) + "\"" +
+           (colon == std::string::npos ? "" : " formalParameter=\"" + w.substr(colon + 1) + "\"") + "/>";
+  }
+  return out + "</connectionPointIn>";
+}
+std::string rail(int id, int y) {
+  return "<leftPowerRail localId=\"" + std::to_string(id) + "\">" + at(0, y) +
+         "<connectionPointOut formalParameter=\"\"/></leftPowerRail>\n";
+}
+std::string ld(const char* kind, int id, const std::string& var, const std::string& src, int x, int y,
+               const std::string& attrs = "") {
+  return "<" + std::string(kind) + " localId=\"" + std::to_string(id) + "\" " + attrs + ">" + at(x, y) +
+         from(src) + "<connectionPointOut/><variable>" + var + "</variable></" + kind + ">\n";
+}
+std::string in_var(int id, const std::string& e, int x, int y) {
+  return "<inVariable localId=\"" + std::to_string(id) + "\">" + at(x, y) +
+         "<connectionPointOut/><expression>" + e + "</expression></inVariable>\n";
+}
+std::string out_var(int id, const std::string& e, const std::string& src, int x, int y,
+                    const std::string& attrs = "") {
+  return "<outVariable localId=\"" + std::to_string(id) + "\" " + attrs + ">" + at(x, y) + from(src) +
+         "<expression>" + e + "</expression></outVariable>\n";
+}
+// Inputs "EN=3 IN1=4! IN2=5^": "!" negated, "^" rising edge; outputs "ENO OUT!".
+std::string block(int id, const std::string& type, const std::string& instance, int x, int y,
+                  const std::string& inputs, const std::string& outputs) {
+  std::string out = "<block localId=\"" + std::to_string(id) + "\" typeName=\"" + type + "\"" +
+                    (instance.empty() ? "" : " instanceName=\"" + instance + "\"") + ">" + at(x, y) +
+                    "<inputVariables>";
+  std::istringstream in(inputs);
+  for (std::string w; in >> w;) {
+    std::string flags;
+    if (w.back() == '!') flags = " negated=\"true\"", w.pop_back();
+    if (w.back() == '^') flags = " edge=\"rising\"", w.pop_back();
+    const size_t eq = w.find('=');
+    out += "<variable formalParameter=\"" + w.substr(0, eq) + "\"" + flags + ">" + from(w.substr(eq + 1)) + "</variable>";
+  }
+  out += "</inputVariables><inOutVariables/><outputVariables>";
+  std::istringstream outs(outputs);
+  for (std::string w; outs >> w;) {
+    const bool negated = w.back() == '!';
+    if (negated) w.pop_back();
+    out += "<variable formalParameter=\"" + w + "\"" + (negated ? " negated=\"true\"" : "") +
+           "><connectionPointOut/></variable>";
+  }
+  return out + "</outputVariables></block>\n";
+}
+
+struct drawn_case {
+  const char* name;
+  const char* language;  // LD or FBD
+  std::string elements;
+  std::vector<plctest::scan_row> scans;
+};
+
+std::string run_drawn(const drawn_case& c) {
+  std::string vars;
+  for (const char* v : {"a", "b", "c", "x", "y"}) vars += xml_var(v, "BOOL");
+  vars += xml_var("n", "INT") + xml_var("t", "TON");
+  const std::string pou = "<pou name=\"main\" pouType=\"program\"><interface><localVars>" + vars +
+                          "</localVars></interface><body><" + c.language + ">\n" + c.elements +
+                          "</" + c.language + "></body></pou>";
+  project p;
+  error e;
+  if (!read_project(xml_project(tc6_201, pou), "t.xml", &p, &e)) return e.text();
+  const program* prog = nullptr;
+  if (!choose_program(p, "", &prog, &e)) return e.text();
+  runtime rt;
+  if (!rt.load(*prog, &e)) return e.text();
+  return plctest::step_rows(rt, c.scans);
+}
+
+TEST(PlcScan, LadderScanByScan) {
+  const drawn_case cases[] = {
+      {"contacts in series and a wired OR", "LD",
+       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) + ld("contact", 3, "b", "2", 200, 10, "negated=\"true\"") +
+           ld("contact", 4, "c", "1", 100, 60) + ld("coil", 5, "x", "3 4", 300, 10),
+       {{"a=TRUE", 0, "x=TRUE"}, {"b=TRUE", 1, "x=FALSE"}, {"c=TRUE", 2, "x=TRUE"},
+        {"a=FALSE b=FALSE c=FALSE", 3, "x=FALSE"}}},
+      {"a coil read by a rung below it in the same scan", "LD",
+       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) + ld("coil", 3, "x", "2", 300, 10) +
+           ld("contact", 4, "x", "1", 100, 100) + ld("coil", 5, "y", "4", 300, 100),
+       {{"a=TRUE", 0, "x=TRUE y=TRUE"}, {"a=FALSE", 1, "x=FALSE y=FALSE"}}},
+      {"a coil read by a rung above it: one scan later", "LD",
+       rail(1, 0) + ld("contact", 4, "x", "1", 100, 10) + ld("coil", 5, "y", "4", 300, 10) +
+           ld("contact", 2, "a", "1", 100, 100) + ld("coil", 3, "x", "2", 300, 100),
+       {{"a=TRUE", 0, "x=TRUE y=FALSE"}, {"", 1, "y=TRUE"}}},
+      {"set and reset coils hold; the lower rung wins; a negated coil", "LD",
+       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) + ld("coil", 3, "x", "2", 300, 10, "storage=\"set\"") +
+           ld("contact", 4, "b", "1", 100, 100) + ld("coil", 5, "x", "4", 300, 100, "storage=\"reset\"") +
+           ld("coil", 6, "y", "2", 400, 10, "negated=\"true\""),
+       {{"a=TRUE", 0, "x=TRUE y=FALSE"}, {"a=FALSE", 1, "x=TRUE y=TRUE"}, {"b=TRUE", 2, "x=FALSE"},
+        {"a=TRUE", 3, "x=FALSE"}}},
+      {"rising and falling contacts, a rising coil", "LD",
+       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10, "edge=\"rising\"") + ld("coil", 3, "x", "2", 300, 10) +
+           ld("contact", 4, "a", "1", 100, 50, "edge=\"falling\"") + ld("coil", 5, "y", "4", 300, 50) +
+           ld("contact", 6, "b", "1", 100, 90) + ld("coil", 7, "c", "6", 300, 90, "edge=\"rising\""),
+       {{"a=TRUE", 0, "x=TRUE y=FALSE"}, {"", 1, "x=FALSE"}, {"a=FALSE b=TRUE", 2, "x=FALSE y=TRUE c=TRUE"},
+        {"", 3, "y=FALSE c=FALSE"}}},
+      {"a function in a rung runs only with EN; ENO feeds a coil", "LD",
+       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) + in_var(3, "n", 100, 40) + in_var(4, "1", 100, 60) +
+           block(5, "ADD", "", 200, 10, "EN=2 IN1=3 IN2=4", "ENO OUT") + out_var(6, "n", "5:OUT", 300, 40) +
+           ld("coil", 7, "x", "5:ENO", 400, 10),
+       {{"", 0, "n=0 x=FALSE"}, {"a=TRUE", 1, "n=1 x=TRUE"}, {"", 2, "n=2"}, {"a=FALSE", 3, "n=2 x=FALSE"}}},
+      {"a timer in a rung", "LD",
+       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) + in_var(3, "T#100ms", 100, 40) +
+           block(4, "TON", "t", 200, 10, "IN=2 PT=3", "Q ET") + ld("coil", 5, "x", "4:Q", 300, 10),
+       {{"a=TRUE", 0, "x=FALSE"}, {"", 100, "x=TRUE t.ET=T#100ms"}, {"a=FALSE", 150, "x=FALSE"}}},
+  };
+  for (const drawn_case& c : cases) EXPECT_EQ(run_drawn(c), "") << c.name;
+}
+
+TEST(PlcScan, FunctionBlockDiagramScanByScan) {
+  const drawn_case cases[] = {
+      {"a block fed by its own output reads last scan's value", "FBD",
+       in_var(3, "1", 0, 40) + block(2, "ADD", "", 100, 10, "IN1=2:OUT IN2=3", "OUT") + out_var(4, "n", "2", 200, 10),
+       {{"", 0, "n=1"}, {"", 1, "n=2"}, {"", 2, "n=3"}}},
+      {"by position, a reader drawn above its writer lags a scan", "FBD",
+       in_var(1, "a", 0, 100) + out_var(2, "x", "1", 100, 100) + in_var(3, "x", 0, 10) + out_var(4, "y", "3", 100, 10),
+       {{"a=TRUE", 0, "x=TRUE y=FALSE"}, {"", 1, "y=TRUE"}}},
+      {"executionOrderId comes before position", "FBD",
+       in_var(1, "a", 0, 100) + out_var(2, "x", "1", 100, 100, "executionOrderId=\"1\"") + in_var(3, "x", 0, 10) +
+           out_var(4, "y", "3", 100, 10, "executionOrderId=\"2\""),
+       {{"a=TRUE", 0, "x=TRUE y=TRUE"}}},
+      {"negated and rising pins", "FBD",
+       in_var(1, "a", 0, 10) + in_var(2, "b", 0, 30) + block(3, "AND", "", 100, 10, "IN1=1! IN2=2^", "OUT!") +
+           out_var(4, "x", "3", 200, 10),
+       {{"b=TRUE", 0, "x=FALSE"}, {"", 1, "x=TRUE"}, {"b=FALSE", 2, "x=TRUE"}, {"b=TRUE", 3, "x=FALSE"},
+        {"a=TRUE b=FALSE", 4, "x=TRUE"}, {"b=TRUE", 5, "x=TRUE"}}},
+      {"a connector and its continuation; SEL by formal names", "FBD",
+       in_var(1, "a", 0, 10) +
+           "<connector localId=\"2\" name=\"link\">" + at(100, 10) + from("1") + "</connector>\n" +
+           "<continuation localId=\"3\" name=\"LINK\">" + at(0, 100) + "<connectionPointOut/></continuation>\n" +
+           out_var(4, "x", "3", 100, 100) + in_var(5, "10", 0, 120) + in_var(6, "20", 0, 140) +
+           block(7, "SEL", "", 100, 120, "G=3 IN0=5 IN1=6", "OUT") + out_var(8, "n", "7", 200, 120),
+       {{"", 0, "x=FALSE n=10"}, {"a=TRUE", 1, "x=TRUE n=20"}}},
+  };
+  for (const drawn_case& c : cases) EXPECT_EQ(run_drawn(c), "") << c.name;
 }
 
 // The same program in every wrapping and namespace editors write.
