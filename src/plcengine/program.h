@@ -89,12 +89,46 @@ struct variable {
   bool wire = false;
 };
 
+// A chart drawn as a graph: steps, transitions between them, and the
+// actions of each step. Steps' X and T read as the variables "$<step>.X"
+// and "$<step>.T", which the chart declares and the runtime keeps.
+struct chart_action {
+  char qualifier = 'N';           // N, S, R, P, L or D
+  std::int64_t duration_ms = -1;  // L and D
+  std::string target;             // a BOOL variable, or the name of a body
+  int body = -1;                  // index in chart::bodies, or -1 for a variable
+  int var = -1;                   // resolved by the runtime
+  int line = 0;
+};
+
+struct chart_step {
+  std::string name;
+  bool initial = false;
+  std::vector<chart_action> actions;
+  int line = 0;
+};
+
+struct chart_transition {
+  std::vector<int> from, to;  // steps
+  expr condition;
+  int line = 0;
+};
+
+struct chart_graph {
+  std::vector<chart_step> steps;
+  std::vector<chart_transition> transitions;  // in the order they are tried
+  std::vector<stmt_list> bodies;              // action bodies, run in this order
+  std::vector<std::string> body_names;
+};
+
 struct program {
   std::string name;
   std::string file;  // where it was read, for messages
   int line = 0;
   std::vector<variable> vars;
   stmt_list body;
+  bool has_chart = false;  // the body is the chart
+  chart_graph chart;
   int find(const std::string& name) const;  // index in vars, -1 if none
 };
 

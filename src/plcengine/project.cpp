@@ -4,6 +4,7 @@
 
 #include <cctype>
 
+#include "plcengine/chart_body.h"
 #include "plcengine/graphic_body.h"
 #include "plcengine/st_reader.h"
 #include "plcengine/xml_util.h"
@@ -111,13 +112,7 @@ struct reader {
       } else if (is(lang, "LD") || is(lang, "FBD")) {
         compile_graphic_body(lang, ls, file, &p.prog);
       } else if (is(lang, "SFC")) {
-        // Charts are refused by their first element; an empty one runs nothing.
-        for (pugi::xml_node el : lang.children()) {
-          if (el.type() != pugi::node_element || is(el, "comment")) continue;
-          std::string where = "POU " + p.name;
-          if (el.attribute("localId")) where += std::string(", element localId ") + el.attribute("localId").value();
-          fail(el, where + ": " + local_name(el) + " is not supported");
-        }
+        compile_chart_body(lang, n, ls, file, &p.prog);
       } else {
         fail(lang, "POU " + p.name + ": " + local_name(lang) + " is not supported");
       }

@@ -185,6 +185,7 @@ bool runtime::load(const program& p, error* err) {
       instance_of_.push_back(inst);
     }
     resolve(prog_.body, 0);
+    if (prog_.has_chart) resolve_chart();
   } catch (const scan_fault& f) {
     *err = {prog_.file, f.line, "POU " + prog_.name + ": " + f.message};
     return false;
@@ -205,7 +206,16 @@ void runtime::resolve(expr& e) {
       break;
     case expr::kind::member: {
       e.ref = prog_.find(e.name);
-      if (e.ref < 0) fail(e.line, "unknown name " + e.name);
+      if (e.ref < 0) {
+        // A step's X or T.
+        const int step = prog_.find("$" + e.name + "." + upper_name(e.member));
+        if (step >= 0) {
+          e.k = expr::kind::name;
+          e.ref = step;
+          break;
+        }
+        fail(e.line, "unknown name " + e.name);
+      }
       const int inst = instance_of_[e.ref];
       if (inst < 0) fail(e.line, e.name + "." + e.member + ": " + e.name + " is not a function block instance");
       e.ref2 = param_index(instances_[inst].kind, e.member);
@@ -522,12 +532,102 @@ bool runtime::scan(std::int64_t now_ms) {
       values_[v] = convert(d.has_initial ? d.initial : value::of_int(type::LINT, 0), d.t);
   }
   try {
-    run(prog_.body);
+    if (prog_.has_chart)
+      run_chart();
+    else
+      run(prog_.body);
   } catch (const scan_fault& f) {
     fault_ = {prog_.file, f.line, "POU " + prog_.name + ": " + f.message};
     return false;
   }
   return true;
+}
+
+void runtime::resolve_chart() {
+  chart_graph& c = prog_.chart;
+  const size_t n = c.steps.size();
+  step_x_.assign(n, -1);
+  step_t_.assign(n, -1);
+  for (size_t s = 0; s < n; ++s) {
+    step_x_[s] = prog_.find("$" + c.steps[s].name + ".X");
+    step_t_[s] = prog_.find("$" + c.steps[s].name + ".T");
+    for (chart_action& a : c.steps[s].actions) {
+      if (a.body >= 0) continue;
+      a.var = prog_.find(a.target);
+      if (a.var < 0 || instance_of_[a.var] >= 0 || prog_.vars[a.var].t != type::BOOL)
+        fail(a.line, "step " + c.steps[s].name + ": " + a.target +
+                         " is neither an action of the POU nor a BOOL variable");
+    }
+  }
+  for (chart_transition& t : c.transitions) resolve(t.condition);
+  for (stmt_list& b : c.bodies) resolve(b, 0);
+  active_.assign(n, 0);
+  entered_.assign(n, 0);
+  taken_.assign(n, 0);
+  since_.assign(n, 0);
+  last_length_.assign(n, 0);
+  const size_t targets = prog_.vars.size() + c.bodies.size();
+  on_.assign(targets, 0);
+  reset_.assign(targets, 0);
+  stored_.assign(targets, 0);
+}
+
+void runtime::run_chart() {
+  const chart_graph& c = prog_.chart;
+  const size_t n = c.steps.size();
+  std::fill(entered_.begin(), entered_.end(), 0);
+  if (scans_ == 1)
+    for (size_t s = 0; s < n; ++s)
+      if (c.steps[s].initial) active_[s] = entered_[s] = 1, since_[s] = now_;
+  // Which transitions clear, on the situation the last scan left.
+  std::vector<int> fired;
+  std::fill(taken_.begin(), taken_.end(), 0);
+  for (size_t t = 0; t < c.transitions.size(); ++t) {
+    const chart_transition& tr = c.transitions[t];
+    bool enabled = !tr.from.empty();
+    for (int s : tr.from) enabled = enabled && active_[s] && !taken_[s];
+    if (!enabled || !eval(tr.condition).truth()) continue;
+    fired.push_back(static_cast<int>(t));
+    for (int s : tr.from) taken_[s] = 1;
+  }
+  for (int t : fired)
+    for (int s : c.transitions[t].from)
+      if (active_[s]) active_[s] = 0, last_length_[s] = now_ - since_[s];
+  for (int t : fired)
+    for (int s : c.transitions[t].to) active_[s] = entered_[s] = 1, since_[s] = now_;
+  for (size_t s = 0; s < n; ++s) {
+    if (step_x_[s] >= 0) values_[step_x_[s]] = value::of_bool(active_[s]);
+    if (step_t_[s] >= 0)
+      values_[step_t_[s]] = value::of_int(type::TIME, active_[s] ? now_ - since_[s] : last_length_[s]);
+  }
+  // The actions of the new situation, target by target.
+  std::fill(on_.begin(), on_.end(), 0);
+  std::fill(reset_.begin(), reset_.end(), 0);
+  const size_t n_vars = prog_.vars.size();
+  for (size_t s = 0; s < n; ++s) {
+    if (!active_[s]) continue;
+    const std::int64_t t = now_ - since_[s];
+    for (const chart_action& a : c.steps[s].actions) {
+      const size_t k = a.body >= 0 ? n_vars + a.body : static_cast<size_t>(a.var);
+      switch (a.qualifier) {
+        case 'S': stored_[k] = 1; break;
+        case 'R': reset_[k] = 1; break;
+        case 'P': if (entered_[s]) on_[k] = 1; break;
+        case 'L': if (t < a.duration_ms) on_[k] = 1; break;
+        case 'D': if (t >= a.duration_ms) on_[k] = 1; break;
+        default: on_[k] = 1; break;
+      }
+    }
+  }
+  for (size_t k = 0; k < on_.size(); ++k) {
+    if (reset_[k]) stored_[k] = 0;
+    on_[k] = !reset_[k] && (on_[k] || stored_[k]);
+  }
+  for (size_t s = 0; s < n; ++s)
+    for (const chart_action& a : c.steps[s].actions)
+      if (a.body < 0) values_[a.var] = value::of_bool(on_[a.var] != 0);
+  for (size_t b = 0; b < c.bodies.size(); ++b)
+    if (on_[n_vars + b]) run(c.bodies[b]);
 }
 
 // Helpers of program.h.

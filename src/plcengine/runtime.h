@@ -1,6 +1,18 @@
 // Runs a program, one scan at a time, free of any plant and of any clock:
 // the caller sets the inputs, gives each scan its time, reads the outputs.
 //
+// A chart runs in this order: in the first scan its initial steps become
+// active; transitions are tried in their order on the situation the last
+// scan left (one whose steps are all active and whose condition holds is
+// cleared, unless an earlier one cleared in this scan took one of its
+// steps); the cleared ones leave their steps, then enter the following
+// ones, all at once; then the actions of the new situation: N while the
+// step is active, S until an R, R (winning over everything), P in the scan
+// the step was entered, L while the step's time is below the duration, D
+// once it has reached it. A BOOL variable named as an action is TRUE while
+// driven and FALSE otherwise; an action body runs while driven, and not
+// once more when its step is left.
+//
 // Variables keep their values from scan to scan, as in a PLC; VAR_TEMP
 // variables start again from their initial values at every scan. Integers
 // wrap to their type's width; a division or MOD by 0 gives 0. A scan whose
@@ -43,6 +55,8 @@ class runtime {
   value member(int var, const std::string& param) const;
   bool is_instance(int var) const { return instance_of_[var] >= 0; }
   const error& fault() const { return fault_; }
+  // A chart's step: active now.
+  bool step_active(int step) const { return active_[step] != 0; }
   long scans() const { return scans_; }
 
  private:
@@ -55,11 +69,19 @@ class runtime {
   void resolve(expr& e);
   void resolve(stmt_list& list, int loops);
   [[noreturn]] void fail(int line, const std::string& message) const;
+  void resolve_chart();
+  void run_chart();
 
   program prog_;
   std::vector<value> values_;
   std::vector<int> instance_of_;  // per variable: its instance, or -1
   std::vector<fb_instance> instances_;
+  // A chart's situation, per step, and its actions' flags, per target
+  // (variables first, then bodies).
+  std::vector<char> active_, entered_, taken_;
+  std::vector<std::int64_t> since_, last_length_;
+  std::vector<int> step_x_, step_t_;
+  std::vector<char> on_, reset_, stored_;
   std::int64_t now_ = 0;
   long rounds_ = 0;
   long scans_ = 0;

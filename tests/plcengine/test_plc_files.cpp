@@ -207,7 +207,7 @@ struct drawn_case {
 
 std::string run_drawn(const drawn_case& c) {
   std::string vars;
-  for (const char* v : {"a", "b", "c", "x", "y"}) vars += xml_var(v, "BOOL");
+  for (const char* v : {"a", "b", "c", "x", "y", "z"}) vars += xml_var(v, "BOOL");
   vars += xml_var("n", "INT") + xml_var("t", "TON");
   const std::string pou = "<pou name=\"main\" pouType=\"program\"><interface><localVars>" + vars +
                           "</localVars></interface><body><" + c.language + ">\n" + c.elements +
@@ -286,6 +286,72 @@ TEST(PlcScan, FunctionBlockDiagramScanByScan) {
            out_var(4, "x", "3", 100, 100) + in_var(5, "10", 0, 120) + in_var(6, "20", 0, 140) +
            block(7, "SEL", "", 100, 120, "G=3 IN0=5 IN1=6", "OUT") + out_var(8, "n", "7", 200, 120),
        {{"", 0, "x=FALSE n=10"}, {"a=TRUE", 1, "x=TRUE n=20"}}},
+  };
+  for (const drawn_case& c : cases) EXPECT_EQ(run_drawn(c), "") << c.name;
+}
+
+// Chart elements. src as in from(); a step without src is an initial one.
+std::string step(int id, const std::string& name, const std::string& src, int x, int y) {
+  return "<step localId=\"" + std::to_string(id) + "\" name=\"" + name + "\"" +
+         (src.empty() ? " initialStep=\"true\">" + at(x, y) : ">" + at(x, y) + from(src)) +
+         "<connectionPointOut/></step>\n";
+}
+std::string transition(int id, const std::string& src, const std::string& cond, int x, int y,
+                       const std::string& attrs = "") {
+  return "<transition localId=\"" + std::to_string(id) + "\" " + attrs + ">" + at(x, y) + from(src) +
+         "<connectionPointOut/><condition><inline name=\"\"><ST><![CDATA[" + cond +
+         "]]></ST></inline></condition></transition>\n";
+}
+std::string joint(const char* kind, int id, const std::string& src) {
+  return "<" + std::string(kind) + " localId=\"" + std::to_string(id) + "\">" + from(src) + "</" + kind + ">\n";
+}
+std::string jump(int id, const std::string& target, const std::string& src) {
+  return "<jumpStep localId=\"" + std::to_string(id) + "\" targetName=\"" + target + "\">" + from(src) +
+         "</jumpStep>\n";
+}
+// Actions "N x", "L T#100ms x", "P := n := n + 1;" (an inline body).
+std::string actions(int id, int step_id, const std::vector<std::string>& list) {
+  std::string out = "<actionBlock localId=\"" + std::to_string(id) + "\">" + from(std::to_string(step_id));
+  for (const std::string& a : list) {
+    std::istringstream in(a);
+    std::string q, d, rest;
+    in >> q;
+    if (q == "L" || q == "D") in >> d;
+    std::getline(in, rest);
+    rest = rest.substr(1);
+    out += "<action qualifier=\"" + q + "\"" + (d.empty() ? "" : " duration=\"" + d + "\"") + ">" +
+           (rest.rfind(":= ", 0) == 0 ? "<inline><ST><![CDATA[" + rest.substr(3) + "]]></ST></inline>"
+                                       : "<reference name=\"" + rest + "\"/>") +
+           "</action>";
+  }
+  return out + "</actionBlock>\n";
+}
+
+TEST(PlcScan, ChartsAsDrawnScanByScan) {
+  const drawn_case cases[] = {
+      {"alternatives: priority before position; a jump back", "SFC",
+       step(1, "S0", "", 0, 0) + joint("selectionDivergence", 2, "1") +
+           transition(3, "2", "a", 0, 50, "priority=\"2\"") + transition(4, "2", "b", 100, 50, "priority=\"1\"") +
+           step(5, "S1", "3", 0, 100) + step(6, "S2", "4", 100, 100) + transition(7, "5", "c", 0, 150) +
+           transition(8, "6", "c", 100, 150) + joint("selectionConvergence", 9, "7 8") + jump(10, "S0", "9") +
+           actions(11, 5, {"N x"}) + actions(12, 6, {"N y"}),
+       {{"a=TRUE b=TRUE", 0, "x=FALSE y=TRUE"}, {"b=FALSE c=TRUE", 1, "y=FALSE"},
+        {"c=FALSE", 2, "x=TRUE y=FALSE"}, {"a=FALSE c=TRUE", 3, "x=FALSE"}}},
+      {"parallel branches and every qualifier; Step.T in a condition", "SFC",
+       step(1, "S0", "", 0, 0) + transition(2, "1", "a", 0, 50) + joint("simultaneousDivergence", 3, "2") +
+           step(4, "S1", "3", 0, 100) + step(5, "S2", "3", 100, 100) + transition(6, "4", "b", 0, 150) +
+           transition(7, "5", "c AND S2.T >= T#20ms", 100, 150) + step(8, "S3", "6", 0, 200) +
+           step(9, "S4", "7", 100, 200) + joint("simultaneousConvergence", 10, "8 9") +
+           transition(11, "10", "NOT a", 0, 250) + jump(12, "S0", "11") +
+           actions(13, 4, {"P := n := n + 1;", "L T#100ms x", "S y"}) + actions(14, 5, {"D T#50ms z"}) +
+           actions(15, 9, {"R y"}),
+       {{"a=TRUE", 0, "n=1 x=TRUE y=TRUE z=FALSE"},
+        {"", 60, "n=1 x=TRUE z=TRUE"},
+        {"", 100, "x=FALSE y=TRUE"},
+        {"b=TRUE", 110, "x=FALSE y=TRUE z=TRUE"},
+        {"c=TRUE", 120, "y=FALSE z=FALSE"},
+        {"a=FALSE", 130, "y=FALSE"},
+        {"a=TRUE b=FALSE c=FALSE", 140, "n=2 x=TRUE"}}},
   };
   for (const drawn_case& c : cases) EXPECT_EQ(run_drawn(c), "") << c.name;
 }
