@@ -20,15 +20,35 @@ struct build_fault {
 // Nesting of statements and operands, bounded before recursion can exhaust
 // the stack.
 thread_local int nesting = 0;
-constexpr int max_nesting = 150;
+constexpr int max_nesting = 200;
 
 namespace grammar {
 using namespace tao::pegtl;
 
-struct block_rest : until<string<'*', ')'>> {};
-struct block_comment : if_must<string<'(', '*'>, block_rest> {};
-struct slash_rest : until<string<'*', '/'>> {};
-struct slash_comment : if_must<string<'/', '*'>, slash_rest> {};
+// A comment from Open to Close; one left open is reported where it opens,
+// not at the end of the text where the search gave up.
+template <char O1, char O2, char C1, char C2>
+struct comment {
+  using rule_t = comment;
+  using subs_t = empty_list;
+  template <apply_mode, rewind_mode, template <typename...> class Action,
+            template <typename...> class Control, typename ParseInput, typename... States>
+  static bool match(ParseInput& in, States&&...) {
+    if (in.size(2) < 2 || in.peek_char(0) != O1 || in.peek_char(1) != O2) return false;
+    const auto open = in.position();
+    in.bump(2);
+    while (in.size(2) >= 2) {
+      if (in.peek_char(0) == C1 && in.peek_char(1) == C2) {
+        in.bump(2);
+        return true;
+      }
+      in.bump(1);
+    }
+    throw parse_error(std::string("comment not closed by \"") + C1 + C2 + "\"", open);
+  }
+};
+struct block_comment : comment<'(', '*', '*', ')'> {};
+struct slash_comment : comment<'/', '*', '*', '/'> {};
 struct line_comment : seq<two<'/'>, until<eolf>> {};
 struct sp : sor<space, block_comment, slash_comment, line_comment> {};
 struct ws : star<sp> {};
@@ -115,7 +135,7 @@ struct arg : seq<opt<formal_name, ws, string<':', '='>, ws>, must<expression>> {
 struct call : seq<ident, ws, one<'('>, ws,
                   opt<arg, ws, star<one<','>, ws, must<arg>, ws>>, must<paren_close>> {};
 struct member : seq<ident, ws, one<'.'>, ws, identifier> {};
-struct index_access : seq<ident, ws, one<'['>> {};
+struct index_access : seq<ident, ws, one<'['>, until<one<']'>>> {};
 struct bool_lit : sor<key<TAO_PEGTL_ISTRING("TRUE")>, key<TAO_PEGTL_ISTRING("FALSE")>> {};
 struct name_ref : ident {};
 struct primary
@@ -235,8 +255,6 @@ struct lone_expression : seq<ws, must<expression>, ws, must<end_of_text>> {};
 
 template <typename Rule>
 inline constexpr const char* message = "syntax error";
-template <> inline constexpr const char* message<block_rest> = "comment not closed by \"*)\"";
-template <> inline constexpr const char* message<slash_rest> = "comment not closed by \"*/\"";
 template <> inline constexpr const char* message<end_of_text> =
     "expected a statement, PROGRAM or the end of the text";
 template <> inline constexpr const char* message<program_name> = "expected the program's name";
@@ -311,7 +329,8 @@ using selector = pg::parse_tree::selector<
         exit_stmt, return_stmt, empty_stmt, location, var_name, unsupported_word, type_name,
         initial, var_decl, var_kind, var_block, program_name, program_decl, unsupported_unit,
         k_function_block, k_function, k_configuration, k_type>,
-    pg::parse_tree::fold_one::on<pow_expr, mul_expr, add_expr, rel_expr, eq_expr, and_expr,
+    // unary and statement are kept (then folded) so that their nesting is counted.
+    pg::parse_tree::fold_one::on<unary, statement, pow_expr, mul_expr, add_expr, rel_expr, eq_expr, and_expr,
                                  xor_expr, expression>>;
 
 }  // namespace grammar

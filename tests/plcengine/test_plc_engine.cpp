@@ -165,3 +165,57 @@ TEST(PlcScan, ALoopThatNeverEndsStopsTheScanWithAFault) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the runtime refuses when it resolves a program, with the line.
+TEST(PlcScan, ProgramsTheRuntimeRefuses) {
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"VAR x : BOOL; END_VAR\nEXIT;", "t.st:3: POU p: EXIT outside a loop"},
+      {"VAR r : REAL; END_VAR\nFOR r := 1 TO 2 DO END_FOR;", "t.st:3: POU p: the counter of FOR must be an integer variable"},
+      {"VAR t : TON; q : BOOL; END_VAR\nt(Q := q);", "t.st:3: POU p: TON.Q is an output: read it with =>"},
+      {"VAR t : TON; q : BOOL; END_VAR\nt(IN => q);", "t.st:3: POU p: TON.IN is an input: give it with :="},
+      {"VAR t : TON; q : BOOL; END_VAR\nt(EN := q);", "t.st:3: POU p: t (TON) has no parameter EN"},
+      {"VAR t : TON; q : BOOL; END_VAR\nq := t;", "t.st:3: POU p: t is a function block instance: read one of its outputs, as t.Q"},
+      {"VAR q : BOOL; END_VAR\nq();", "t.st:3: POU p: q is not a function block instance"},
+      {"VAR q : BOOL; END_VAR\nq := q.X;", "t.st:3: POU p: q.X: q is not a function block instance"},
+      {"VAR n : INT; END_VAR\nn := LIMIT(1, 2);", "t.st:3: POU p: function LIMIT takes 3 arguments"},
+      {"VAR n : INT; END_VAR\nn := MAX(1);", "t.st:3: POU p: function MAX takes at least 2 arguments"},
+      {"VAR n : INT; END_VAR\nn := SEL(G := TRUE, IN0 := 1, IN3 := 2);",
+       "t.st:3: POU p: function SEL has no parameter IN3 here"},
+      {"VAR n : INT; END_VAR\nn := CONCAT(1, 2);", "t.st:3: POU p: function CONCAT is not supported"},
+      {"VAR n : INT; END_VAR\nn := n[1];", "t.st:3: an array is not supported"},
+      {"VAR n : INT; END_VAR\nn := 'x';", "t.st:3: STRING is not supported"},
+      {"VAR n : INT; N : BOOL; END_VAR", "t.st:2: POU p: variable N declared twice"},
+      {"VAR f : MyBlock; END_VAR", "t.st:2: POU p: type MyBlock is not supported (variable f)"},
+      {"VAR t : TON := 1; END_VAR", "t.st:2: POU p: an instance of TON takes no initial value"},
+      {"VAR_IN_OUT v : BOOL; END_VAR", "t.st:2: POU p: VAR_IN_OUT is not supported (variable v)"},
+      {"VAR n : INT := x; END_VAR", "t.st:2: an initial value must be a constant"},
+      {"VAR n : INT; END_VAR\nt(n, 2);", "t.st:3: a call of t needs formal parameters (IN := ...)"},
+      {"VAR n : INT; END_VAR\nn := 16#FG;", "t.st:3: bad constant 16#FG"},
+      {"VAR n : INT; END_VAR\nn := (((1);", "t.st:3: expected \")\""},
+      {"VAR n : INT; END_VAR\n(* never closed", "t.st:3: comment not closed by \"*)\""},
+  };
+  for (const auto& c : cases) {
+    const std::string text = std::string("PROGRAM p\n") + c.text + "\nEND_PROGRAM\n";
+    std::vector<program> ps;
+    error e;
+    if (read_st_file(text, "t.st", &ps, &e)) {
+      runtime rt;
+      EXPECT_FALSE(rt.load(ps.at(0), &e)) << c.text;
+    }
+    EXPECT_EQ(e.text(), c.message) << c.text;
+  }
+  // Nesting deep enough to exhaust the stack is refused, not followed.
+  std::string deep = "PROGRAM p VAR b : BOOL; END_VAR b := ";
+  for (int i = 0; i < 5000; ++i) deep += "NOT (";
+  std::vector<program> ps;
+  error e;
+  EXPECT_FALSE(read_st_file(deep + "b", "t.st", &ps, &e));
+  EXPECT_EQ(e.message, "nested too deeply");
+}
+
+}  // namespace
