@@ -2,7 +2,10 @@
 // by sudz-grade, which runs it through sudz-trace under its own Xvfb.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <string>
+#include <vector>
 
 #include "e2e/e2e_support.h"
 #include "support/child_process.h"
@@ -29,6 +32,76 @@ TEST(PlcRun, TheGateInStructuredTextReachesItsGoalCleanly) {
   EXPECT_NE(line.find("| sudz-plc | yes, "), std::string::npos) << line;
   EXPECT_NE(line.find(" | none | none | "), std::string::npos) << line;
   EXPECT_NE(line.find("controller exited with status 0"), std::string::npos) << line;
+}
+
+}  // namespace
+
+namespace {
+
+std::string plc_program() { return build_dir() + "/src/sudz-plc/sudz-plc"; }
+
+// The command line without a simulator: what is printed and the status.
+TEST(PlcRun, CommandLineTable) {
+  testsupport::temp_dir dir;
+  testsupport::write_file(dir.file("two.st"), "PROGRAM a\nEND_PROGRAM\nPROGRAM b\nEND_PROGRAM\n");
+  testsupport::write_file(dir.file("soft.st"),
+                          "PROGRAM soft\nVAR\n  open AT %QX100.0 : BOOL;\n  Bp AT %IX100.1 : BOOL;\n"
+                          "END_VAR\nopen := Bp;\nEND_PROGRAM\n");
+  const std::string gate = source_dir() + "/examples/plc/portail.st";
+  struct row {
+    std::string args;
+    int status;
+    std::string says;
+  };
+  const std::vector<row> rows = {
+      {"--check " + gate, 0, "no error (program portail; signals of sudz-gate)"},
+      {"--check --plant sudz-gate --map openplc " + dir.file("soft.st"), 0,
+       "  output  0  Mo       %QX100.0  %QW100  open\n"},
+      {"--check --plant sudz-gate --map openplc " + dir.file("soft.st"), 0,
+       "warning: variable Bp is the plant's input Bp by its name, but its address %IX100.1 is "
+       "%IX100.0 or %IW100 under this map"},
+      {"--check --plant sudz-gate " + dir.file("soft.st"), 1,
+       "variable open: address %QX100.0 is outside the plant (3 outputs)"},
+      {"--check --pou b " + dir.file("two.st"), 0, "no error (program b;"},
+      {"--check " + dir.file("two.st"), 1, "several programs: a, b; choose one with --pou NAME"},
+      {"--check --map sideways " + gate, 1, "unknown map \"sideways\" (flat or openplc)"},
+      {"--check --plant toaster " + gate, 1, "unknown plant \"toaster\""},
+      {"--check " + dir.file("none.st"), 1, "cannot read"},
+      {gate, 1, "no exchange area"},
+      {"", 1, "no file given"},
+      {"--view " + gate, 1, "unknown option --view"},
+      {"--help", 0, "usage: sudz sudz-plc"},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.args);
+    int status = -1;
+    const std::string out = shell(plc_program() + " " + r.args + " 2>&1", &status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == r.status) << out;
+    EXPECT_NE(out.find(r.says), std::string::npos) << out;
+  }
+}
+
+// A scan that cannot end, started by the simulator: the message on standard
+// error and exit status 1.
+TEST(PlcRun, AScanThatCannotEndStopsTheProgramSafely) {
+  testsupport::temp_dir dir;
+  const std::string bad = dir.file("spin.st"), summary = dir.file("t.sum");
+  testsupport::write_file(bad, "PROGRAM spin\nVAR Mo, Bp : BOOL; n : DINT; END_VAR\nMo := TRUE;\n"
+                               "WHILE Bp DO\n  n := n + 1;\nEND_WHILE;\nEND_PROGRAM\n");
+  sim_process sim = sim_process::raw(
+      {build_dir() + "/src/sudz-trace/sudz-trace", "--rules",
+       build_dir() + "/src/sudz-gate/sudz-gate.rules", "--set", "Bp=1@1", "--stop-after", "6",
+       "--summary", summary, "--", plc_program(), bad},
+      build_dir() + "/src/sudz-gate/sudz-gate");
+  sim.wait_exit(120);
+  ASSERT_TRUE(wait_until([&] { return testsupport::read_file(summary).find("findings=") != std::string::npos; },
+                         30));
+  const std::string sum = testsupport::read_file(summary);
+  EXPECT_NE(sum.find("controller_end=exited with status 1"), std::string::npos) << sum;
+  EXPECT_NE(sim.stderr_text().find("spin.st:4: POU spin: loops ran more than 1000000 rounds in one "
+                                   "scan: the scan stops"),
+            std::string::npos)
+      << sim.stderr_text();
 }
 
 }  // namespace
