@@ -22,6 +22,7 @@
 #include "plcengine/binding.h"
 #include "plcengine/project.h"
 #include "plcengine/runtime.h"
+#include "plcengine/vcd.h"
 
 namespace {
 
@@ -43,6 +44,8 @@ const char help_text[] =
     "  --plant PLANT  signals to check against without a simulator: sudz,\n"
     "                 sudz-sorter, sudz-gate or INPUT,.../OUTPUT,...\n"
     "                 (default: the known plant the program fits)\n"
+    "  --vcd FILE     write every variable (and a chart's steps) over the run as\n"
+    "                 a VCD file (GTKWave)\n"
     "  --help         this text\n"
     "\n"
     "A variable named as a plant signal (any case) is that signal. What the\n"
@@ -56,7 +59,7 @@ void on_stop(int) { stop_requested = 1; }
 
 struct options {
   bool check = false, linked = false;
-  std::string plant, pou, file;
+  std::string plant, pou, file, vcd;
   plc::address_map map = plc::address_map::flat;
 };
 
@@ -83,6 +86,8 @@ options parse_options(int argc, char** argv) {
       o.check = true;
     } else if (a == "--plant") {
       o.plant = value();
+    } else if (a == "--vcd") {
+      o.vcd = value();
     } else if (a == "--pou") {
       o.pou = value();
     } else if (a == "--map") {
@@ -211,16 +216,58 @@ int main(int argc, char** argv) {
   std::signal(SIGINT, on_stop);
   std::signal(SIGHUP, on_stop);
 
+  // The VCD: a chart's steps, then the inputs, the outputs and the other
+  // variables the student declared.
+  plc::vcd_file vcd;
+  std::vector<int> traced;
+  if (!o.vcd.empty()) {
+    std::vector<plc::vcd_file::signal> signals;
+    for (const plc::chart_step& s : prog.chart.steps) {
+      signals.push_back({"steps", s.name, plc::type::BOOL});
+      traced.push_back(prog.find("$" + s.name + ".X"));
+    }
+    auto bound_in = [&](const std::vector<plc::link>& links, int v) {
+      for (const plc::link& l : links)
+        if (l.var == v) return true;
+      return false;
+    };
+    for (const char* scope : {"inputs", "outputs", "variables"}) {
+      for (size_t v = 0; v < prog.vars.size(); ++v) {
+        const plc::variable& d = prog.vars[v];
+        if (d.wire || d.is_fb) continue;
+        const int k = static_cast<int>(v);
+        const char* where = bound_in(bound.inputs, k)    ? "inputs"
+                            : bound_in(bound.outputs, k) ? "outputs"
+                                                         : "variables";
+        if (std::strcmp(where, scope) != 0) continue;
+        signals.push_back({scope, d.name, d.t});
+        traced.push_back(k);
+      }
+    }
+    std::string message;
+    if (!vcd.open(o.vcd, prog.name, signals, &message)) return fail("sudz-plc: " + message + "\n");
+  }
+  std::vector<plc::value> samples(traced.size());
+
   const auto start = std::chrono::steady_clock::now();
   int news;
   while (!stop_requested && (news = link->receive()) != -1) {
     if (news == 0) continue;
     for (const plc::link& l : bound.inputs)
       rt.set(l.var, plc::value::of_int(plc::type::LINT, link->input_value(l.signal)));
-    if (!rt.scan(now_ms(start))) return fail(rt.fault().text() + "\n");
+    const std::int64_t t = now_ms(start);
+    if (!rt.scan(t)) {
+      vcd.close(t);
+      return fail(rt.fault().text() + "\n");
+    }
     for (const plc::link& l : bound.outputs) link->set_output(l.signal, signal_value(rt.get(l.var)));
     link->outputs_refresh();
+    if (vcd.is_open()) {
+      for (size_t i = 0; i < traced.size(); ++i) samples[i] = rt.get(traced[i]);
+      vcd.sample(t, samples);
+    }
   }
+  vcd.close(now_ms(start));
   // Stopped by a signal while the plant runs: leave it safe.
   if (stop_requested) all_outputs_off(link.get());
   return 0;

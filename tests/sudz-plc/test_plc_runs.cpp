@@ -5,6 +5,8 @@
 
 #include <sys/wait.h>
 
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,7 @@ using namespace e2e;
 namespace {
 
 // Both gate programs, Structured Text and function blocks, graded in one
-// batch: each opens the gate without a finding.
+// batch: each opens the gate without a finding; the first writes its VCD.
 TEST(PlcRun, TheGateProgramsReachTheirGoalCleanly) {
   testsupport::temp_dir dir;
   // The operator presses the button one second in.
@@ -26,7 +28,8 @@ TEST(PlcRun, TheGateProgramsReachTheirGoalCleanly) {
   const std::string table =
       shell("timeout -s KILL 300 " + build_dir() + "/src/sudz-grade/sudz-grade --plant sudz-gate " +
                 "--scenario " + dir.file("scenario") + " --minutes 0.3 --idle 2 --out " +
-                dir.file("out") + " '" + plc + "portail.st' '" + plc + "portail.xml' 2>&1",
+                dir.file("out") + " '" + plc + "portail.st --vcd " + dir.file("st.vcd") + "' '" + plc +
+                "portail.xml' 2>&1",
             &status);
   EXPECT_EQ(status, 0) << table;
   int rows = 0;
@@ -39,6 +42,23 @@ TEST(PlcRun, TheGateProgramsReachTheirGoalCleanly) {
     EXPECT_NE(line.find("controller exited with status 0"), std::string::npos) << line;
   }
   EXPECT_EQ(rows, 2) << table;
+  // GTKWave's converter reads the VCD and gives back the opening motor
+  // started once and stopped at the end switch.
+  const std::string fst = dir.file("st.fst");
+  ASSERT_EQ(std::system(("vcd2fst '" + dir.file("st.vcd") + "' '" + fst + "' >/dev/null 2>&1").c_str()), 0);
+  const std::string back = shell("fst2vcd '" + fst + "' 2>/dev/null");
+  std::string code, mo;
+  std::istringstream in(back);
+  for (std::string w; in >> w;) {
+    if (w == "$var") {
+      std::string type, size, c, n;
+      in >> type >> size >> c >> n;
+      if (n == "Mo") code = c;
+    } else if (!code.empty() && (w[0] == '0' || w[0] == '1') && w.substr(1) == code) {
+      mo += w[0];
+    }
+  }
+  EXPECT_EQ(mo, "010") << back;
 }
 
 }  // namespace
