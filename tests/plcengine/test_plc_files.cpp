@@ -203,6 +203,7 @@ struct drawn_case {
   const char* language;  // LD or FBD
   std::string elements;
   std::vector<plctest::scan_row> scans;
+  std::string pou_parts = "";  // <actions> and <transitions> of the POU
 };
 
 std::string run_drawn(const drawn_case& c) {
@@ -210,7 +211,7 @@ std::string run_drawn(const drawn_case& c) {
   for (const char* v : {"a", "b", "c", "x", "y", "z"}) vars += xml_var(v, "BOOL");
   vars += xml_var("n", "INT") + xml_var("t", "TON");
   const std::string pou = "<pou name=\"main\" pouType=\"program\"><interface><localVars>" + vars +
-                          "</localVars></interface><body><" + c.language + ">\n" + c.elements +
+                          "</localVars></interface>" + c.pou_parts + "<body><" + c.language + ">\n" + c.elements +
                           "</" + c.language + "></body></pou>";
   project p;
   error e;
@@ -352,8 +353,59 @@ TEST(PlcScan, ChartsAsDrawnScanByScan) {
         {"c=TRUE", 120, "y=FALSE z=FALSE"},
         {"a=FALSE", 130, "y=FALSE"},
         {"a=TRUE b=FALSE c=FALSE", 140, "n=2 x=TRUE"}}},
+      {"a condition and an action of the POU, by reference", "SFC",
+       step(1, "S0", "", 0, 0) +
+           "<transition localId=\"2\">" + at(0, 50) + from("1") +
+           "<condition><reference name=\"go\"/></condition></transition>\n" + step(3, "S1", "2", 0, 100) +
+           transition(4, "3", "NOT a", 0, 150) + jump(5, "S0", "4") + actions(6, 3, {"N count"}),
+       {{"a=TRUE b=TRUE", 0, "n=0"}, {"b=FALSE", 1, "n=1"}, {"", 2, "n=2"}, {"a=FALSE", 3, "n=2"}},
+       "<actions><action name=\"count\"><body><ST><xhtml:p><![CDATA[n := n + 1;]]></xhtml:p></ST></body>"
+       "</action></actions><transitions><transition name=\"go\"><body><ST><xhtml:p><![CDATA[go := a AND "
+       "NOT b;]]></xhtml:p></ST></body></transition></transitions>"},
   };
   for (const drawn_case& c : cases) EXPECT_EQ(run_drawn(c), "") << c.name;
+}
+
+// Charts this system refuses, each by what it is and where.
+TEST(PlcFiles, ChartsRefusedByName) {
+  const struct {
+    std::string elements;
+    const char* message;
+  } cases[] = {
+      {step(1, "S0", "2", 0, 0) + transition(2, "1", "a", 0, 50), "POU main: the chart has no initial step"},
+      {step(1, "S0", "", 0, 0) + transition(2, "1", "a", 0, 50) + jump(3, "S9", "2"),
+       "POU main, element localId 3: jump to S9, which is not a step of the chart"},
+      {step(1, "S0", "", 0, 0) + "<macroStep localId=\"2\" name=\"M\"/>\n",
+       "POU main, element localId 2: macroStep is not supported"},
+      {step(1, "S0", "", 0, 0) + "<actionBlock localId=\"2\">" + from("1") +
+           "<action qualifier=\"P1\"><reference name=\"x\"/></action></actionBlock>\n",
+       "POU main, element localId 2: qualifier P1 is not supported"},
+      {step(1, "S0", "", 0, 0) + actions(2, 1, {"N nothing"}),
+       "POU main: step S0: nothing is neither an action of the POU nor a BOOL variable"},
+      {step(1, "S0", "", 0, 0) + actions(2, 1, {"N n"}),
+       "POU main: step S0: n is neither an action of the POU nor a BOOL variable"},
+      {step(1, "S0", "", 0, 0) + "<transition localId=\"2\">" + from("1") +
+           "<condition><reference name=\"nope\"/></condition></transition>\n" + step(3, "S1", "2", 0, 0),
+       "POU main, element localId 2: no transition named nope in the POU"},
+      {step(1, "S0", "", 0, 0) + transition(2, "1", "a", 0, 50),
+       "POU main, element localId 2: a transition needs a step before and after it"},
+      {step(1, "S0", "", 0, 0) + step(2, "s0", "", 0, 0), "POU main, element localId 2: step s0 is drawn twice"},
+  };
+  for (const auto& c : cases) {
+    const std::string pou = "<pou name=\"main\" pouType=\"program\"><interface><localVars>" +
+                            xml_var("a", "BOOL") + xml_var("x", "BOOL") + xml_var("n", "INT") +
+                            "</localVars></interface><body><SFC>\n" + c.elements + "</SFC></body></pou>";
+    project p;
+    error e;
+    ASSERT_TRUE(read_project(xml_project(tc6_201, pou), "t.xml", &p, &e));
+    const program* prog = nullptr;
+    bool ok = choose_program(p, "", &prog, &e);
+    runtime rt;
+    if (ok) ok = rt.load(*prog, &e);
+    EXPECT_FALSE(ok) << c.message;
+    const std::string m = e.message;
+    EXPECT_EQ(m, c.message);
+  }
 }
 
 // The same program in every wrapping and namespace editors write.
