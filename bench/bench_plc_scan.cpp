@@ -35,8 +35,8 @@ std::string ladder() {
             "<connectionPointOut/></leftPowerRail>";
     body += "<contact localId=\"" + std::to_string(a) + "\">" + pos(100) + link(rail) +
             "<variable>in" + std::to_string(r % 10) + "</variable></contact>";
-    body += "<contact localId=\"" + std::to_string(b) + "\" negated=\"true\">" + pos(200) + link(a) +
-            "<variable>c" + std::to_string((r + 99) % 100) + "</variable></contact>";
+    body += "<contact localId=\"" + std::to_string(b) + "\" negated=\"true\">" + pos(200) +
+            link(a) + "<variable>c" + std::to_string((r + 99) % 100) + "</variable></contact>";
     int feed = b;
     if (r % 5 == 0) {
       const int pt = id++, timer = id++;

@@ -68,7 +68,8 @@ bool plant_signals_of(const std::string& given, plant_signals* out, std::string*
   }
   const size_t slash = given.find('/');
   if (slash == std::string::npos) {
-    *message = "unknown plant \"" + given + "\" (sudz, sudz-sorter, sudz-gate, or INPUT,.../OUTPUT,...)";
+    *message =
+        "unknown plant \"" + given + "\" (sudz, sudz-sorter, sudz-gate, or INPUT,.../OUTPUT,...)";
     return false;
   }
   plant_signals p;
@@ -94,7 +95,8 @@ bool plant_signals_of(const std::string& given, plant_signals* out, std::string*
 
 std::string bit_address(bool output, int k, address_map m) {
   const int base = m == address_map::openplc ? 100 : 0;
-  return std::string(output ? "%QX" : "%IX") + std::to_string(base + k / 8) + "." + std::to_string(k % 8);
+  return std::string(output ? "%QX" : "%IX") + std::to_string(base + k / 8) + "." +
+         std::to_string(k % 8);
 }
 
 std::string word_address(bool output, int k, address_map m) {
@@ -119,7 +121,8 @@ bool bind(const program& p, const plant_signals& plant, address_map m, binding* 
     const bool located = !d.address.empty();
     if (located && !parse_address(d.address, &a)) return fail("bad address " + d.address);
     if (located && !a.memory && a.size != 'X' && a.size != 'W')
-      return fail("address " + d.address + " is not supported (bits %IX/%QX and words %IW/%QW are)");
+      return fail("address " + d.address +
+                  " is not supported (bits %IX/%QX and words %IW/%QW are)");
     if ((signal = index_of(plant.inputs, d.name)) >= 0) {
       output = false;
     } else if ((signal = index_of(plant.outputs, d.name)) >= 0) {
@@ -127,7 +130,8 @@ bool bind(const program& p, const plant_signals& plant, address_map m, binding* 
     }
     if (signal >= 0 && located) {
       // The name decides; an address saying otherwise is worth a warning.
-      const std::string bit = bit_address(output, signal, m), word = word_address(output, signal, m);
+      const std::string bit = bit_address(output, signal, m),
+                        word = word_address(output, signal, m);
       std::string given = d.address;
       for (char& c : given) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       if (given != bit && given != word)
@@ -142,7 +146,8 @@ bool bind(const program& p, const plant_signals& plant, address_map m, binding* 
       output = a.output;
       long k = -1;
       if (a.size == 'W' && a.parts.size() == 1) k = a.parts[0] - base;
-      if (a.size == 'X' && a.parts.size() == 2 && a.parts[1] < 8) k = (a.parts[0] - base) * 8 + a.parts[1];
+      if (a.size == 'X' && a.parts.size() == 2 && a.parts[1] < 8)
+        k = (a.parts[0] - base) * 8 + a.parts[1];
       if (a.size == 'X' && a.parts.size() == 1) k = a.parts[0] - base;
       const size_t count = output ? plant.outputs.size() : plant.inputs.size();
       if (k < 0 || k >= static_cast<long>(count))
@@ -150,15 +155,16 @@ bool bind(const program& p, const plant_signals& plant, address_map m, binding* 
                     (output ? " outputs" : " inputs") + ")");
       signal = static_cast<int>(k);
       if (d.is_fb || (a.size == 'X') != (d.t == type::BOOL))
-        return fail(std::string("address ") + d.address + (a.size == 'X' ? " needs a BOOL" : " needs a number, not a BOOL"));
+        return fail(std::string("address ") + d.address +
+                    (a.size == 'X' ? " needs a BOOL" : " needs a number, not a BOOL"));
     }
     if (signal < 0) continue;
     if (d.is_fb) return fail("a function block instance cannot be a plant signal");
     if (d.cls == var_class::temp) return fail("a VAR_TEMP variable cannot be a plant signal");
     if (output) {
       if (writer[signal] >= 0)
-        return fail("the plant's output " + plant.outputs[signal] + " is already written by variable " +
-                    p.vars[writer[signal]].name);
+        return fail("the plant's output " + plant.outputs[signal] +
+                    " is already written by variable " + p.vars[writer[signal]].name);
       writer[signal] = static_cast<int>(v);
       out->outputs.push_back({static_cast<int>(v), signal});
     } else {
@@ -168,7 +174,8 @@ bool bind(const program& p, const plant_signals& plant, address_map m, binding* 
   return true;
 }
 
-std::string describe(const program& p, const plant_signals& plant, address_map m, const binding& b) {
+std::string describe(const program& p, const plant_signals& plant, address_map m,
+                     const binding& b) {
   std::string text = "sudz-plc: program " + p.name + ", map " +
                      (m == address_map::flat ? "flat" : "openplc") + "\n";
   char line[256];
@@ -176,13 +183,15 @@ std::string describe(const program& p, const plant_signals& plant, address_map m
     std::string vars;
     for (const link& l : links)
       if (l.signal == k) vars += (vars.empty() ? "" : ", ") + p.vars[l.var].name;
-    std::snprintf(line, sizeof line, "  %-6s %2d  %-8s %-9s %-7s %s\n", output ? "output" : "input", k,
-                  name.c_str(), bit_address(output, k, m).c_str(), word_address(output, k, m).c_str(),
-                  vars.empty() ? "-" : vars.c_str());
+    std::snprintf(line, sizeof line, "  %-6s %2d  %-8s %-9s %-7s %s\n", output ? "output" : "input",
+                  k, name.c_str(), bit_address(output, k, m).c_str(),
+                  word_address(output, k, m).c_str(), vars.empty() ? "-" : vars.c_str());
     text += line;
   };
-  for (size_t k = 0; k < plant.inputs.size(); ++k) row(false, static_cast<int>(k), plant.inputs[k], b.inputs);
-  for (size_t k = 0; k < plant.outputs.size(); ++k) row(true, static_cast<int>(k), plant.outputs[k], b.outputs);
+  for (size_t k = 0; k < plant.inputs.size(); ++k)
+    row(false, static_cast<int>(k), plant.inputs[k], b.inputs);
+  for (size_t k = 0; k < plant.outputs.size(); ++k)
+    row(true, static_cast<int>(k), plant.outputs[k], b.outputs);
   return text;
 }
 

@@ -40,19 +40,27 @@ class chart_compiler {
       e.id = std::strtol(n.attribute("localId").value(), nullptr, 10);
       e.x = child(n, "position").attribute("x").as_double();
       e.doc = doc++;
-      static const char* const known[] = {"step", "transition", "selectionDivergence",
-                                          "selectionConvergence", "simultaneousDivergence",
-                                          "simultaneousConvergence", "jumpStep", "actionBlock",
+      static const char* const known[] = {"step",
+                                          "transition",
+                                          "selectionDivergence",
+                                          "selectionConvergence",
+                                          "simultaneousDivergence",
+                                          "simultaneousConvergence",
+                                          "jumpStep",
+                                          "actionBlock",
                                           "inVariable"};
-      if (std::none_of(std::begin(known), std::end(known), [&](const char* k) { return e.kind == k; }))
+      if (std::none_of(std::begin(known), std::end(known),
+                       [&](const char* k) { return e.kind == k; }))
         fail(e, e.kind + " is not supported");
       for (pugi::xml_node point : n.children())
         if (is(point, "connectionPointIn"))
           for (pugi::xml_node c : point.children())
-            if (is(c, "connection")) e.from.push_back(std::strtol(c.attribute("refLocalId").value(), nullptr, 10));
+            if (is(c, "connection"))
+              e.from.push_back(std::strtol(c.attribute("refLocalId").value(), nullptr, 10));
       // Old files link a condition directly under <condition>.
       for (pugi::xml_node c : child(n, "condition").children())
-        if (is(c, "connection")) e.from.push_back(std::strtol(c.attribute("refLocalId").value(), nullptr, 10));
+        if (is(c, "connection"))
+          e.from.push_back(std::strtol(c.attribute("refLocalId").value(), nullptr, 10));
       if (index_.count(e.id)) fail(e, "localId " + std::to_string(e.id) + " is used twice");
       index_[e.id] = static_cast<int>(nodes_.size());
       nodes_.push_back(e);
@@ -60,7 +68,8 @@ class chart_compiler {
     for (const node& e : nodes_)
       for (long r : e.from)
         if (!index_.count(r))
-          fail(e, "its connection names localId " + std::to_string(r) + ", which is not in the body");
+          fail(e,
+               "its connection names localId " + std::to_string(r) + ", which is not in the body");
 
     chart_graph& c = p_->chart;
     for (const node& e : nodes_) {
@@ -78,14 +87,16 @@ class chart_compiler {
     }
     if (!c.steps.empty() &&
         std::none_of(c.steps.begin(), c.steps.end(), [](const chart_step& s) { return s.initial; }))
-      throw error{file_, ls_.at(nodes_.front().xml), "POU " + p_->name + ": the chart has no initial step"};
+      throw error{file_, ls_.at(nodes_.front().xml),
+                  "POU " + p_->name + ": the chart has no initial step"};
 
     // Transitions, in the order they are tried.
     std::vector<const node*> ts;
     for (const node& e : nodes_)
       if (e.kind == "transition") ts.push_back(&e);
     std::stable_sort(ts.begin(), ts.end(), [](const node* a, const node* b) {
-      const long pa = a->xml.attribute("priority").as_int(), pb = b->xml.attribute("priority").as_int();
+      const long pa = a->xml.attribute("priority").as_int(),
+                 pb = b->xml.attribute("priority").as_int();
       if (pa != pb) return pa < pb;
       if (a->x != b->x) return a->x < b->x;
       return a->doc < b->doc;
@@ -125,7 +136,8 @@ class chart_compiler {
     // Action blocks.
     for (const node& e : nodes_) {
       if (e.kind != "actionBlock") continue;
-      if (e.from.size() != 1 || !step_of_.count(e.from[0])) fail(e, "an action block must hang on a step");
+      if (e.from.size() != 1 || !step_of_.count(e.from[0]))
+        fail(e, "an action block must hang on a step");
       chart_step& s = c.steps[step_of_.at(e.from[0])];
       for (pugi::xml_node a : e.xml.children())
         if (is(a, "action")) s.actions.push_back(action_of(e, a));
@@ -161,7 +173,10 @@ class chart_compiler {
     } else if (e.kind == "selectionDivergence" || e.kind == "simultaneousConvergence") {
       for (long r : e.from) upstream_steps(user, r, out, depth + 1);
     } else {
-      fail(user, "a transition must follow a step, a selection divergence or a simultaneous convergence, not " + e.kind);
+      fail(user,
+           "a transition must follow a step, a selection divergence or a simultaneous convergence, "
+           "not " +
+               e.kind);
     }
   }
 
@@ -174,7 +189,10 @@ class chart_compiler {
     } else if (e.kind == "selectionConvergence" || e.kind == "simultaneousDivergence") {
       for (long r : e.from) upstream_transitions(user, r, out, depth + 1);
     } else {
-      fail(user, "a step must follow a transition, a selection convergence or a simultaneous divergence, not " + e.kind);
+      fail(user,
+           "a step must follow a transition, a selection convergence or a simultaneous divergence, "
+           "not " +
+               e.kind);
     }
   }
 
@@ -183,13 +201,15 @@ class chart_compiler {
     std::string text;
     int line = 0;
     collect(st, &text, &line);
-    while (!text.empty() && (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == ';'))
+    while (!text.empty() &&
+           (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == ';'))
       text.pop_back();
     expr out;
     error err;
     if (!read_st_expression(text, file_, line ? line : ls_.at(st), &out, &err))
-      throw error{err.file, err.line, "POU " + p_->name + ", element localId " + std::to_string(e.id) +
-                                          ": condition: " + err.message};
+      throw error{err.file, err.line,
+                  "POU " + p_->name + ", element localId " + std::to_string(e.id) +
+                      ": condition: " + err.message};
     return out;
   }
 
@@ -208,9 +228,12 @@ class chart_compiler {
     const pugi::xml_node cond = child(t.xml, "condition");
     const pugi::xml_node inline_ = child(cond, "inline");
     if (inline_) {
-      const pugi::xml_node lang = first_element(child(inline_, "body") ? child(inline_, "body") : inline_);
+      const pugi::xml_node lang =
+          first_element(child(inline_, "body") ? child(inline_, "body") : inline_);
       const pugi::xml_node st = is(lang, "ST") ? lang : child(inline_, "ST");
-      if (!st) fail(t, "a condition in " + std::string(lang ? local_name(lang) : "no language") + " is not supported");
+      if (!st)
+        fail(t, "a condition in " + std::string(lang ? local_name(lang) : "no language") +
+                    " is not supported");
       return st_expression(t, st);
     }
     const pugi::xml_node ref = child(cond, "reference");
@@ -220,7 +243,8 @@ class chart_compiler {
         if (!is(tr, "transition") || !same_name(tr.attribute("name").value(), name)) continue;
         const pugi::xml_node lang = first_element(child(tr, "body"));
         if (!is(lang, "ST"))
-          fail(t, "transition " + name + " in " + (lang ? local_name(lang) : "no language") + " is not supported");
+          fail(t, "transition " + name + " in " + (lang ? local_name(lang) : "no language") +
+                      " is not supported");
         std::string text;
         int line = 0;
         collect(lang, &text, &line);
@@ -228,7 +252,10 @@ class chart_compiler {
         const size_t assign = text.find(":=");
         if (assign != std::string::npos) {
           std::string head = text.substr(0, assign);
-          head.erase(std::remove_if(head.begin(), head.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); }), head.end());
+          head.erase(
+              std::remove_if(head.begin(), head.end(),
+                             [](char c) { return std::isspace(static_cast<unsigned char>(c)); }),
+              head.end());
           if (same_name(head, name)) {
             pugi::xml_document scratch;
             const std::string rest = text.substr(assign + 2);
@@ -237,9 +264,13 @@ class chart_compiler {
             expr out;
             error err;
             std::string body = rest;
-            while (!body.empty() && (std::isspace(static_cast<unsigned char>(body.back())) || body.back() == ';')) body.pop_back();
-            if (!read_st_expression(body, file_, (line ? line : ls_.at(lang)) + skipped, &out, &err))
-              throw error{err.file, err.line, "POU " + p_->name + ", transition " + name + ": " + err.message};
+            while (!body.empty() &&
+                   (std::isspace(static_cast<unsigned char>(body.back())) || body.back() == ';'))
+              body.pop_back();
+            if (!read_st_expression(body, file_, (line ? line : ls_.at(lang)) + skipped, &out,
+                                    &err))
+              throw error{err.file, err.line,
+                          "POU " + p_->name + ", transition " + name + ": " + err.message};
             return out;
           }
         }
@@ -256,7 +287,8 @@ class chart_compiler {
     }
     for (long r : t.from) {
       const node& src = at(t, r);
-      if (src.kind != "step" && src.kind != "selectionDivergence" && src.kind != "simultaneousConvergence")
+      if (src.kind != "step" && src.kind != "selectionDivergence" &&
+          src.kind != "simultaneousConvergence")
         fail(t, "a condition drawn with " + src.kind + " is not supported");
     }
     fail(t, "a transition without a condition");
@@ -289,7 +321,8 @@ class chart_compiler {
     }
     const pugi::xml_node in = child(a, "inline");
     if (!in) fail(block, "an action needs a reference or an inline body");
-    const pugi::xml_node lang = child(in, "body") ? first_element(child(in, "body")) : first_element(in);
+    const pugi::xml_node lang =
+        child(in, "body") ? first_element(child(in, "body")) : first_element(in);
     out.target = "inline " + std::to_string(block.id);
     out.body = body_index(out.target + "." + std::to_string(out.line), lang, block);
     return out;
@@ -307,13 +340,15 @@ class chart_compiler {
       collect(lang, &text, &line);
       error err;
       if (!read_st_body(text, file_, line ? line : ls_.at(lang), &body, &err))
-        throw error{err.file, err.line, "POU " + p_->name + ", action " + name + ": " + err.message};
+        throw error{err.file, err.line,
+                    "POU " + p_->name + ", action " + name + ": " + err.message};
     } else if (is(lang, "LD") || is(lang, "FBD")) {
       std::swap(body, p_->body);
       compile_graphic_body(lang, ls_, file_, p_);
       std::swap(body, p_->body);
     } else {
-      fail(user, "an action in " + std::string(lang ? local_name(lang) : "no language") + " is not supported");
+      fail(user, "an action in " + std::string(lang ? local_name(lang) : "no language") +
+                     " is not supported");
     }
     c.bodies.push_back(std::move(body));
     c.body_names.push_back(name);

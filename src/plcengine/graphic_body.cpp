@@ -69,9 +69,9 @@ class compiler {
       e.x = pos.attribute("x").as_double();
       e.y = pos.attribute("y").as_double();
       e.doc = doc++;
-      static const char* const known[] = {"leftPowerRail", "rightPowerRail", "contact", "coil",
-                                          "block", "inVariable", "outVariable", "inOutVariable",
-                                          "connector", "continuation", "return"};
+      static const char* const known[] = {
+          "leftPowerRail", "rightPowerRail", "contact",   "coil",         "block", "inVariable",
+          "outVariable",   "inOutVariable",  "connector", "continuation", "return"};
       if (std::none_of(std::begin(known), std::end(known),
                        [&](const char* k) { return e.kind == k; }))
         fail(e, e.kind + " is not supported");
@@ -130,8 +130,8 @@ class compiler {
       read_var_pins("inputVariables", &e.inputs, true);
       read_var_pins("outputVariables", &e.outputs, false);
       if (first_element(child(e.node, "inOutVariables")))
-        fail(e, "an in-out parameter of block " + std::string(e.node.attribute("typeName").value()) +
-                    " is not supported");
+        fail(e, "an in-out parameter of block " +
+                    std::string(e.node.attribute("typeName").value()) + " is not supported");
       return;
     }
     if (e.kind == "leftPowerRail" || e.kind == "inVariable" || e.kind == "continuation") return;
@@ -231,7 +231,8 @@ class compiler {
     if (text.empty()) fail(e, "no variable or expression given");
     expr out;
     error err;
-    if (!read_st_expression(text, file_, ls_.at(holder), &out, &err)) fail(e, "\"" + text + "\": " + err.message);
+    if (!read_st_expression(text, file_, ls_.at(holder), &out, &err))
+      fail(e, "\"" + text + "\": " + err.message);
     return out;
   }
   expr target_of(const element& e, const pugi::xml_node& holder) {
@@ -255,7 +256,8 @@ class compiler {
     if (s.kind == "continuation") {
       const std::string name = s.node.attribute("name").value();
       for (size_t k = 0; k < elements_.size(); ++k) {
-        if (elements_[k].kind == "connector" && same_name(elements_[k].node.attribute("name").value(), name)) {
+        if (elements_[k].kind == "connector" &&
+            same_name(elements_[k].node.attribute("name").value(), name)) {
           if (elements_[k].state == 0) emit(static_cast<int>(k), depth + 1);
           return wire(wire_name(elements_[k]));
         }
@@ -289,7 +291,8 @@ class compiler {
     if (connected) *connected = !p.from.empty();
     if (p.from.empty()) return literal_bool(false);
     expr v = source(e, p.from[0], depth);
-    for (size_t k = 1; k < p.from.size(); ++k) v = binary("OR", std::move(v), source(e, p.from[k], depth));
+    for (size_t k = 1; k < p.from.size(); ++k)
+      v = binary("OR", std::move(v), source(e, p.from[k], depth));
     return v;
   }
 
@@ -307,7 +310,8 @@ class compiler {
       if (edge == "rising" || edge == "falling")
         v = edge_of(wire_name(e, "EDGE"), edge == "rising", std::move(v), line);
       if (e.node.attribute("negated").as_bool()) v = unary_not(std::move(v));
-      p_->body.push_back(assign(wire(wire_name(e)), binary("AND", std::move(left), std::move(v)), line));
+      p_->body.push_back(
+          assign(wire(wire_name(e)), binary("AND", std::move(left), std::move(v)), line));
     } else if (k == "coil") {
       expr left = input_of(e, e.inputs[0], depth);
       expr power = wire(wire_name(e));
@@ -374,7 +378,8 @@ class compiler {
         continue;
       }
       if (p.edge == "rising" || p.edge == "falling")
-        v = edge_of(wire_name(e, upper_name(p.formal) + ".EDGE"), p.edge == "rising", std::move(v), line);
+        v = edge_of(wire_name(e, upper_name(p.formal) + ".EDGE"), p.edge == "rising", std::move(v),
+                    line);
       if (p.negated) v = unary_not(std::move(v));
       args.emplace_back(p.formal, std::move(v));
     }
@@ -385,7 +390,8 @@ class compiler {
         fail(e, "block " + type_name + ": no instance named \"" + instance + "\" is declared");
       fb_kind declared;
       if (!fb_kind_of(p_->vars[var].type_name, &declared) || declared != fb)
-        fail(e, "block " + type_name + ": " + instance + " is declared as " + p_->vars[var].type_name);
+        fail(e,
+             "block " + type_name + ": " + instance + " is declared as " + p_->vars[var].type_name);
       stmt call;
       call.k = stmt::kind::fb_call;
       call.line = line;
@@ -407,7 +413,8 @@ class compiler {
         m.member = p.formal;
         m.line = line;
         const type t = params_of(fb)[param_index(fb, p.formal)].t;
-        body.push_back(assign(wire(wire_name(e, upper_name(p.formal)), t), p.negated ? unary_not(m) : m, line));
+        body.push_back(assign(wire(wire_name(e, upper_name(p.formal)), t),
+                              p.negated ? unary_not(m) : m, line));
       }
     } else {
       expr call;

@@ -52,16 +52,25 @@ struct case_label {
 
 struct stmt {
   enum class kind : std::uint8_t {
-    assign, fb_call, if_, case_, for_, while_, repeat, exit_, return_, empty,
+    assign,
+    fb_call,
+    if_,
+    case_,
+    for_,
+    while_,
+    repeat,
+    exit_,
+    return_,
+    empty,
   };
   kind k = kind::empty;
   int line = 0;
-  expr target;  // assign: the variable; for_: the counter
-  expr value;   // assign: the value; for_: the start
-  std::string instance;             // fb_call
-  std::vector<call_param> params;   // fb_call
-  int ref = -1;                     // fb_call: the instance, once resolved
-  std::vector<int> param_refs;      // fb_call: each parameter's index
+  expr target;                     // assign: the variable; for_: the counter
+  expr value;                      // assign: the value; for_: the start
+  std::string instance;            // fb_call
+  std::vector<call_param> params;  // fb_call
+  int ref = -1;                    // fb_call: the instance, once resolved
+  std::vector<int> param_refs;     // fb_call: each parameter's index
   // if_: conds[i] guards bodies[i]; a last body without its condition is ELSE.
   // while_, repeat: conds[0] and bodies[0]. case_: value is the selector,
   // labels[i] guard bodies[i], a last extra body is ELSE.
@@ -78,9 +87,9 @@ struct variable {
   std::string name;
   var_class cls = var_class::local;
   bool is_fb = false;
-  type t = type::BOOL;     // when not is_fb
-  std::string type_name;   // as written: "INT", "TON"
-  std::string address;     // "%IX0.0", or ""
+  type t = type::BOOL;    // when not is_fb
+  std::string type_name;  // as written: "INT", "TON"
+  std::string address;    // "%IX0.0", or ""
   bool has_initial = false;
   value initial;
   int line = 0;

@@ -83,9 +83,9 @@ struct reader {
       static const struct {
         const char* element;
         var_class cls;
-      } sections[] = {{"localVars", var_class::local},     {"tempVars", var_class::temp},
-                      {"inputVars", var_class::input},     {"outputVars", var_class::output},
-                      {"inOutVars", var_class::in_out},    {"externalVars", var_class::external},
+      } sections[] = {{"localVars", var_class::local},  {"tempVars", var_class::temp},
+                      {"inputVars", var_class::input},  {"outputVars", var_class::output},
+                      {"inOutVars", var_class::in_out}, {"externalVars", var_class::external},
                       {"globalVars", var_class::global}};
       for (pugi::xml_node sec : child(n, "interface").children()) {
         if (sec.type() != pugi::node_element) continue;
@@ -129,8 +129,8 @@ struct reader {
 
 bool read_plcopen(const std::string& text, const std::string& file, project* out, error* err) {
   pugi::xml_document doc;
-  const pugi::xml_parse_result r = doc.load_buffer(text.data(), text.size(),
-                                                   pugi::parse_default | pugi::parse_ws_pcdata_single);
+  const pugi::xml_parse_result r =
+      doc.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
   const lines ls(text);
   out->file = file;
   if (!r) {
@@ -198,7 +198,10 @@ bool choose_program(const project& p, const std::string& given, const program** 
   std::string wanted = given;
   if (wanted.empty() && p.task_pous.size() == 1) wanted = p.task_pous[0];
   if (wanted.empty() && p.task_pous.size() > 1) {
-    *err = {p.file, 0, "several program instances in the configuration (several tasks are not supported); choose one with --pou among: " + list()};
+    *err = {p.file, 0,
+            "several program instances in the configuration (several tasks are not supported); "
+            "choose one with --pou among: " +
+                list()};
     return false;
   }
   if (!wanted.empty()) {
@@ -211,9 +214,9 @@ bool choose_program(const project& p, const std::string& given, const program** 
   } else if (programs.size() == 1) {
     chosen = programs[0];
   } else {
-    *err = {p.file, 0, programs.empty()
-                           ? "no program to run (a function or function block alone does not run)"
-                           : "several programs: " + list() + "; choose one with --pou NAME"};
+    *err = {p.file, 0,
+            programs.empty() ? "no program to run (a function or function block alone does not run)"
+                             : "several programs: " + list() + "; choose one with --pou NAME"};
     return false;
   }
   if (!chosen->runnable) {

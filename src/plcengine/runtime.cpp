@@ -14,13 +14,13 @@ struct scan_fault {
 };
 
 enum bop { add, sub, mul, div_, mod, pow_, and_, or_, xor_, eq, ne, lt, le, gt, ge, n_bops };
-const char* const bop_text[] = {"+",   "-",  "*",  "/",  "MOD", "**", "AND", "OR",
-                                "XOR", "=",  "<>", "<",  "<=",  ">",  ">="};
+const char* const bop_text[] = {"+",   "-", "*",  "/", "MOD", "**", "AND", "OR",
+                                "XOR", "=", "<>", "<", "<=",  ">",  ">="};
 
 // The standard functions, by number; conversions are conversion_base + type.
 enum fn { SEL, MUX, MAX, MIN, LIMIT, MOVE, ABS, SQRT, TRUNC, NOT_F, n_plain };
-const char* const fn_text[] = {"SEL", "MUX", "MAX", "MIN", "LIMIT", "MOVE", "ABS", "SQRT",
-                               "TRUNC", "NOT"};
+const char* const fn_text[] = {"SEL",  "MUX", "MAX",  "MIN",   "LIMIT",
+                               "MOVE", "ABS", "SQRT", "TRUNC", "NOT"};
 constexpr int operator_base = 100;  // ADD, SUB, ... as functions: operator_base + bop
 const char* const bop_function[] = {"ADD", "SUB", "MUL", "DIV", "MOD", "EXPT", "AND", "OR",
                                     "XOR", "EQ",  "NE",  "LT",  "LE",  "GT",   "GE"};
@@ -61,12 +61,18 @@ value binary(int op, const value& a, const value& b) {
       c = a.i < b.i ? -1 : a.i > b.i ? 1 : 0;
     }
     switch (op) {
-      case eq: return value::of_bool(c == 0);
-      case ne: return value::of_bool(c != 0);
-      case lt: return value::of_bool(c < 0);
-      case le: return value::of_bool(c <= 0);
-      case gt: return value::of_bool(c > 0);
-      default: return value::of_bool(c >= 0);
+      case eq:
+        return value::of_bool(c == 0);
+      case ne:
+        return value::of_bool(c != 0);
+      case lt:
+        return value::of_bool(c < 0);
+      case le:
+        return value::of_bool(c <= 0);
+      case gt:
+        return value::of_bool(c > 0);
+      default:
+        return value::of_bool(c >= 0);
     }
   }
   if (op == and_ || op == or_ || op == xor_) {
@@ -81,21 +87,36 @@ value binary(int op, const value& a, const value& b) {
     const double x = a.as_real(), y = b.as_real();
     double r = 0;
     switch (op) {
-      case add: r = x + y; break;
-      case sub: r = x - y; break;
-      case mul: r = x * y; break;
-      case div_: r = y == 0 ? 0 : x / y; break;
-      case mod: r = y == 0 ? 0 : std::fmod(x, y); break;
-      default: r = std::pow(x, y); break;
+      case add:
+        r = x + y;
+        break;
+      case sub:
+        r = x - y;
+        break;
+      case mul:
+        r = x * y;
+        break;
+      case div_:
+        r = y == 0 ? 0 : x / y;
+        break;
+      case mod:
+        r = y == 0 ? 0 : std::fmod(x, y);
+        break;
+      default:
+        r = std::pow(x, y);
+        break;
     }
     if (!std::isfinite(r)) r = 0;
     return is_real(t) ? value::of_real(t, r) : value::of_real(type::LREAL, r);
   }
   const std::int64_t x = a.i, y = b.i;
   switch (op) {
-    case add: return value::of_int(t, wrap_add(x, y));
-    case sub: return value::of_int(t, wrap_sub(x, y));
-    case mul: return value::of_int(t, wrap_mul(x, y));
+    case add:
+      return value::of_int(t, wrap_add(x, y));
+    case sub:
+      return value::of_int(t, wrap_sub(x, y));
+    case mul:
+      return value::of_int(t, wrap_mul(x, y));
     case div_:
       if (y == 0) return value::of_int(t, 0);
       if (y == -1) return value::of_int(t, wrap_sub(0, x));
@@ -138,8 +159,9 @@ int formal_position(int f, const std::string& formal) {
   if (u == "G" || u == "K" || u == "MN") return 0;
   if (u == "MX") return 2;
   if (u == "IN") return f == LIMIT ? 1 : 0;
-  if (u.size() > 2 && u.compare(0, 2, "IN") == 0 &&
-      std::all_of(u.begin() + 2, u.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+  if (u.size() > 2 && u.compare(0, 2, "IN") == 0 && std::all_of(u.begin() + 2, u.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+      })) {
     const int k = std::stoi(u.substr(2));
     return selector ? k + 1 : k - 1;
   }
@@ -148,9 +170,13 @@ int formal_position(int f, const std::string& formal) {
 
 }  // namespace
 
-bool is_function(const std::string& name) { return function_of(name) >= 0; }
+bool is_function(const std::string& name) {
+  return function_of(name) >= 0;
+}
 
-void runtime::fail(int line, const std::string& message) const { throw scan_fault{line, message}; }
+void runtime::fail(int line, const std::string& message) const {
+  throw scan_fault{line, message};
+}
 
 bool runtime::load(const program& p, error* err) {
   prog_ = p;
@@ -171,7 +197,8 @@ bool runtime::load(const program& p, error* err) {
         init = convert(v.has_initial ? v.initial : value::of_int(type::LINT, 0), v.t);
         if (v.wire && v.has_initial) init = v.initial;  // a wire starts with its source's zero
       } else if (fb_kind_of(v.type_name, &k)) {
-        if (v.has_initial) fail(v.line, "an instance of " + v.type_name + " takes no initial value");
+        if (v.has_initial)
+          fail(v.line, "an instance of " + v.type_name + " takes no initial value");
         if (!v.address.empty()) fail(v.line, "an instance of " + v.type_name + " has no address");
         v.is_fb = true;
         inst = static_cast<int>(instances_.size());
@@ -180,7 +207,8 @@ bool runtime::load(const program& p, error* err) {
         fail(v.line, "type " + v.type_name + " is not supported (variable " + v.name + ")");
       }
       for (size_t w = 0; w < values_.size(); ++w)
-        if (same_name(prog_.vars[w].name, v.name)) fail(v.line, "variable " + v.name + " declared twice");
+        if (same_name(prog_.vars[w].name, v.name))
+          fail(v.line, "variable " + v.name + " declared twice");
       values_.push_back(init);
       instance_of_.push_back(inst);
     }
@@ -196,7 +224,8 @@ bool runtime::load(const program& p, error* err) {
 void runtime::resolve(expr& e) {
   for (expr& a : e.args) resolve(a);
   switch (e.k) {
-    case expr::kind::literal: break;
+    case expr::kind::literal:
+      break;
     case expr::kind::name:
       e.ref = prog_.find(e.name);
       if (e.ref < 0) fail(e.line, "unknown name " + e.name);
@@ -217,14 +246,18 @@ void runtime::resolve(expr& e) {
         fail(e.line, "unknown name " + e.name);
       }
       const int inst = instance_of_[e.ref];
-      if (inst < 0) fail(e.line, e.name + "." + e.member + ": " + e.name + " is not a function block instance");
+      if (inst < 0)
+        fail(e.line, e.name + "." + e.member + ": " + e.name + " is not a function block instance");
       e.ref2 = param_index(instances_[inst].kind, e.member);
       if (e.ref2 < 0)
-        fail(e.line, e.name + " (" + fb_name(instances_[inst].kind) + ") has no parameter " + e.member);
+        fail(e.line,
+             e.name + " (" + fb_name(instances_[inst].kind) + ") has no parameter " + e.member);
       e.ref = inst;
       break;
     }
-    case expr::kind::unary: e.ref = e.op == "NOT" ? 1 : 0; break;
+    case expr::kind::unary:
+      e.ref = e.op == "NOT" ? 1 : 0;
+      break;
     case expr::kind::binary:
       e.ref = bop_of(e.op);
       if (e.ref < 0) fail(e.line, "operator " + e.op + " is not supported");
@@ -285,7 +318,8 @@ void runtime::resolve(stmt_list& list, int loops) {
         const fb_kind k = instances_[s.ref].kind;
         for (call_param& cp : s.params) {
           const int pi = param_index(k, cp.formal);
-          if (pi < 0) fail(s.line, s.instance + " (" + fb_name(k) + ") has no parameter " + cp.formal);
+          if (pi < 0)
+            fail(s.line, s.instance + " (" + fb_name(k) + ") has no parameter " + cp.formal);
           if (params_of(k)[pi].output != cp.output)
             fail(s.line, std::string(fb_name(k)) + "." + cp.formal + " is an " +
                              (cp.output ? "input: give it with :=" : "output: read it with =>"));
@@ -299,7 +333,8 @@ void runtime::resolve(stmt_list& list, int loops) {
       case stmt::kind::repeat:
       case stmt::kind::case_:
       case stmt::kind::for_: {
-        const bool loop = s.k == stmt::kind::while_ || s.k == stmt::kind::repeat || s.k == stmt::kind::for_;
+        const bool loop =
+            s.k == stmt::kind::while_ || s.k == stmt::kind::repeat || s.k == stmt::kind::for_;
         for (expr& c : s.conds) resolve(c);
         if (s.k == stmt::kind::case_) resolve(s.value);
         if (s.k == stmt::kind::for_) {
@@ -316,12 +351,15 @@ void runtime::resolve(stmt_list& list, int loops) {
       case stmt::kind::exit_:
         if (loops == 0) fail(s.line, "EXIT outside a loop");
         break;
-      default: break;
+      default:
+        break;
     }
   }
 }
 
-void runtime::set(int var, const value& v) { values_[var] = convert(v, prog_.vars[var].t); }
+void runtime::set(int var, const value& v) {
+  values_[var] = convert(v, prog_.vars[var].t);
+}
 
 value runtime::member(int var, const std::string& param) const {
   const int inst = instance_of_[var];
@@ -332,9 +370,12 @@ value runtime::member(int var, const std::string& param) const {
 
 value runtime::eval(const expr& e) {
   switch (e.k) {
-    case expr::kind::literal: return e.lit;
-    case expr::kind::name: return values_[e.ref];
-    case expr::kind::member: return instances_[e.ref].p[e.ref2];
+    case expr::kind::literal:
+      return e.lit;
+    case expr::kind::name:
+      return values_[e.ref];
+    case expr::kind::member:
+      return instances_[e.ref].p[e.ref2];
     case expr::kind::unary: {
       const value a = eval(e.args[0]);
       if (e.ref == 1) {
@@ -351,7 +392,8 @@ value runtime::eval(const expr& e) {
       if (a.t == type::BOOL && e.ref == or_ && a.truth()) return a;
       return binary(e.ref, a, eval(e.args[1]));
     }
-    case expr::kind::call: return call_function(e);
+    case expr::kind::call:
+      return call_function(e);
   }
   return value();
 }
@@ -376,7 +418,8 @@ value runtime::call_function(const expr& e) {
     return acc;
   }
   switch (f) {
-    case SEL: return eval(e.args[0]).truth() ? eval(e.args[2]) : eval(e.args[1]);
+    case SEL:
+      return eval(e.args[0]).truth() ? eval(e.args[2]) : eval(e.args[1]);
     case MUX: {
       const std::int64_t k = eval(e.args[0]).as_int();
       if (k < 0 || k + 1 >= static_cast<std::int64_t>(e.args.size())) {
@@ -400,7 +443,8 @@ value runtime::call_function(const expr& e) {
       if (binary(gt, in, mx).truth()) return mx;
       return in;
     }
-    case MOVE: return eval(e.args[0]);
+    case MOVE:
+      return eval(e.args[0]);
     case ABS: {
       const value a = eval(e.args[0]);
       if (is_real(a.t)) return value::of_real(a.t, std::fabs(a.r));
@@ -409,12 +453,14 @@ value runtime::call_function(const expr& e) {
     case SQRT: {
       const value a = eval(e.args[0]);
       const double x = a.as_real();
-      return value::of_real(a.t == type::LREAL ? type::LREAL : type::REAL, x > 0 ? std::sqrt(x) : 0);
+      return value::of_real(a.t == type::LREAL ? type::LREAL : type::REAL,
+                            x > 0 ? std::sqrt(x) : 0);
     }
     case TRUNC: {
       const value a = eval(e.args[0]);
       const double x = a.as_real();
-      return value::of_int(type::DINT, std::isfinite(x) && std::fabs(x) < 9e18 ? static_cast<std::int64_t>(x) : 0);
+      return value::of_int(
+          type::DINT, std::isfinite(x) && std::fabs(x) < 9e18 ? static_cast<std::int64_t>(x) : 0);
     }
     case NOT_F: {
       const value a = eval(e.args[0]);
@@ -449,10 +495,15 @@ runtime::flow runtime::run(const stmt& s) {
                        " rounds in one scan: the scan stops");
   };
   switch (s.k) {
-    case stmt::kind::empty: return flow::next;
-    case stmt::kind::exit_: return flow::exit_loop;
-    case stmt::kind::return_: return flow::return_;
-    case stmt::kind::assign: store(s.target, eval(s.value)); return flow::next;
+    case stmt::kind::empty:
+      return flow::next;
+    case stmt::kind::exit_:
+      return flow::exit_loop;
+    case stmt::kind::return_:
+      return flow::return_;
+    case stmt::kind::assign:
+      store(s.target, eval(s.value));
+      return flow::next;
     case stmt::kind::fb_call: {
       fb_instance& inst = instances_[s.ref];
       const auto& ps = params_of(inst.kind);
@@ -598,7 +649,8 @@ void runtime::run_chart() {
   for (size_t s = 0; s < n; ++s) {
     if (step_x_[s] >= 0) values_[step_x_[s]] = value::of_bool(active_[s]);
     if (step_t_[s] >= 0)
-      values_[step_t_[s]] = value::of_int(type::TIME, active_[s] ? now_ - since_[s] : last_length_[s]);
+      values_[step_t_[s]] =
+          value::of_int(type::TIME, active_[s] ? now_ - since_[s] : last_length_[s]);
   }
   // The actions of the new situation, target by target.
   std::fill(on_.begin(), on_.end(), 0);
@@ -610,12 +662,24 @@ void runtime::run_chart() {
     for (const chart_action& a : c.steps[s].actions) {
       const size_t k = a.body >= 0 ? n_vars + a.body : static_cast<size_t>(a.var);
       switch (a.qualifier) {
-        case 'S': stored_[k] = 1; break;
-        case 'R': reset_[k] = 1; break;
-        case 'P': if (entered_[s]) on_[k] = 1; break;
-        case 'L': if (t < a.duration_ms) on_[k] = 1; break;
-        case 'D': if (t >= a.duration_ms) on_[k] = 1; break;
-        default: on_[k] = 1; break;
+        case 'S':
+          stored_[k] = 1;
+          break;
+        case 'R':
+          reset_[k] = 1;
+          break;
+        case 'P':
+          if (entered_[s]) on_[k] = 1;
+          break;
+        case 'L':
+          if (t < a.duration_ms) on_[k] = 1;
+          break;
+        case 'D':
+          if (t >= a.duration_ms) on_[k] = 1;
+          break;
+        default:
+          on_[k] = 1;
+          break;
       }
     }
   }
@@ -640,7 +704,8 @@ int program::find(const std::string& n) const {
 bool same_name(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+    if (std::toupper(static_cast<unsigned char>(a[i])) !=
+        std::toupper(static_cast<unsigned char>(b[i])))
       return false;
   return true;
 }

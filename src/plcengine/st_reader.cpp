@@ -55,7 +55,8 @@ struct ws : star<sp> {};
 
 template <typename Word>
 struct key : seq<Word, not_at<identifier_other>> {};
-#define ST_KEY(name, text) struct k_##name : key<TAO_PEGTL_ISTRING(text)> {}
+#define ST_KEY(name, text) \
+  struct k_##name : key<TAO_PEGTL_ISTRING(text)> {}
 ST_KEY(program, "PROGRAM");
 ST_KEY(end_program, "END_PROGRAM");
 ST_KEY(var, "VAR");
@@ -110,20 +111,19 @@ ST_KEY(pointer, "POINTER");
 ST_KEY(ref_to, "REF_TO");
 struct keyword
     : sor<k_program, k_end_program, k_var_input, k_var_output, k_var_in_out, k_var_external,
-          k_var_global, k_var_temp, k_var, k_end_var, k_at, k_if, k_then, k_elsif, k_else,
-          k_end_if, k_case, k_of, k_end_case, k_for, k_to, k_by, k_do, k_end_for, k_while,
-          k_end_while, k_repeat, k_until, k_end_repeat, k_exit, k_return, k_not, k_and, k_or,
-          k_xor, k_mod, k_function_block, k_end_function_block, k_function, k_end_function,
-          k_configuration, k_end_configuration, k_type, k_end_type> {};
+          k_var_global, k_var_temp, k_var, k_end_var, k_at, k_if, k_then, k_elsif, k_else, k_end_if,
+          k_case, k_of, k_end_case, k_for, k_to, k_by, k_do, k_end_for, k_while, k_end_while,
+          k_repeat, k_until, k_end_repeat, k_exit, k_return, k_not, k_and, k_or, k_xor, k_mod,
+          k_function_block, k_end_function_block, k_function, k_end_function, k_configuration,
+          k_end_configuration, k_type, k_end_type> {};
 struct ident : seq<not_at<keyword>, identifier> {};
 
 // Literals: the text is checked by parse_literal when the tree is built.
 struct digits : seq<digit, star<opt<one<'_'>>, digit>> {};
-struct prefixed_lit
-    : seq<sor<identifier, digits>, one<'#'>, opt<one<'-', '+'>>,
-          plus<sor<alnum, one<'_'>, seq<one<'.'>, digit>, one<'#'>>>> {};
-struct number_lit : seq<digits, opt<one<'.'>, digits>,
-                        opt<one<'e', 'E'>, opt<one<'+', '-'>>, digits>> {};
+struct prefixed_lit : seq<sor<identifier, digits>, one<'#'>, opt<one<'-', '+'>>,
+                          plus<sor<alnum, one<'_'>, seq<one<'.'>, digit>, one<'#'>>>> {};
+struct number_lit
+    : seq<digits, opt<one<'.'>, digits>, opt<one<'e', 'E'>, opt<one<'+', '-'>>, digits>> {};
 struct literal : sor<prefixed_lit, number_lit> {};
 struct string_lit : sor<seq<one<'\''>, until<one<'\''>>>, seq<one<'"'>, until<one<'"'>>>> {};
 
@@ -132,14 +132,13 @@ struct paren_close : one<')'> {};
 struct paren : seq<one<'('>, ws, must<expression>, ws, must<paren_close>> {};
 struct formal_name : identifier {};
 struct arg : seq<opt<formal_name, ws, string<':', '='>, ws>, must<expression>> {};
-struct call : seq<ident, ws, one<'('>, ws,
-                  opt<arg, ws, star<one<','>, ws, must<arg>, ws>>, must<paren_close>> {};
+struct call : seq<ident, ws, one<'('>, ws, opt<arg, ws, star<one<','>, ws, must<arg>, ws>>,
+                  must<paren_close>> {};
 struct member : seq<ident, ws, one<'.'>, ws, identifier> {};
 struct index_access : seq<ident, ws, one<'['>, until<one<']'>>> {};
 struct bool_lit : sor<key<TAO_PEGTL_ISTRING("TRUE")>, key<TAO_PEGTL_ISTRING("FALSE")>> {};
 struct name_ref : ident {};
-struct primary
-    : sor<paren, bool_lit, literal, string_lit, call, index_access, member, name_ref> {};
+struct primary : sor<paren, bool_lit, literal, string_lit, call, index_access, member, name_ref> {};
 struct unary;
 struct operand : seq<unary> {};
 struct not_op : seq<k_not, ws, must<operand>> {};
@@ -151,8 +150,8 @@ struct mul_sign : sor<seq<one<'*'>, not_at<one<'*'>>>, one<'/'>, k_mod> {};
 struct mul_expr : seq<pow_expr, star<ws, mul_sign, ws, must<pow_expr>>> {};
 struct add_sign : one<'+', '-'> {};
 struct add_expr : seq<mul_expr, star<ws, add_sign, ws, must<mul_expr>>> {};
-struct rel_sign : sor<string<'<', '='>, string<'>', '='>, seq<one<'<'>, not_at<one<'>'>>>,
-                      one<'>'>> {};
+struct rel_sign
+    : sor<string<'<', '='>, string<'>', '='>, seq<one<'<'>, not_at<one<'>'>>>, one<'>'>> {};
 struct rel_expr : seq<add_expr, star<ws, rel_sign, ws, must<add_expr>>> {};
 struct eq_sign : sor<string<'<', '>'>, one<'='>> {};
 struct eq_expr : seq<rel_expr, star<ws, eq_sign, ws, must<rel_expr>>> {};
@@ -168,25 +167,24 @@ struct semicolon : one<';'> {};
 struct statement;
 struct statements : star<statement, ws> {};
 struct assign_target : sor<member, name_ref> {};
-struct assign_stmt : seq<assign_target, ws, string<':', '='>, ws, must<expression>, ws,
-                         must<semicolon>> {};
+struct assign_stmt
+    : seq<assign_target, ws, string<':', '='>, ws, must<expression>, ws, must<semicolon>> {};
 struct out_sign : string<'=', '>'> {};
 struct in_sign : string<':', '='> {};
 struct param : seq<formal_name, ws, sor<in_sign, out_sign>, ws, must<expression>> {};
 struct positional_param : seq<expression> {};
 struct fb_name : ident {};
-struct fb_call_stmt
-    : seq<fb_name, ws, one<'('>, ws,
-          opt<sor<param, positional_param>, ws,
-              star<one<','>, ws, must<sor<param, positional_param>>, ws>>,
-          must<paren_close>, ws, must<semicolon>> {};
+struct fb_call_stmt : seq<fb_name, ws, one<'('>, ws,
+                          opt<sor<param, positional_param>, ws,
+                              star<one<','>, ws, must<sor<param, positional_param>>, ws>>,
+                          must<paren_close>, ws, must<semicolon>> {};
 struct cond : seq<expression> {};
 struct k_then_m : k_then {};
 struct k_end_if_m : k_end_if {};
 struct elsif_part : seq<k_elsif, ws, must<cond>, ws, must<k_then_m>, ws, statements> {};
 struct else_part : seq<k_else, ws, statements> {};
-struct if_stmt : seq<k_if, ws, must<cond>, ws, must<k_then_m>, ws, statements,
-                     star<elsif_part>, opt<else_part>, must<k_end_if_m>, ws, opt<semicolon>> {};
+struct if_stmt : seq<k_if, ws, must<cond>, ws, must<k_then_m>, ws, statements, star<elsif_part>,
+                     opt<else_part>, must<k_end_if_m>, ws, opt<semicolon>> {};
 struct signed_lit : seq<opt<one<'-'>>, ws, sor<literal, bool_lit>> {};
 struct case_range : seq<signed_lit, ws, opt<two<'.'>, ws, must<signed_lit>>> {};
 struct case_labels : seq<case_range, ws, star<one<','>, ws, must<case_range>, ws>> {};
@@ -200,10 +198,9 @@ struct k_to_m : k_to {};
 struct k_do_m : k_do {};
 struct k_end_for_m : k_end_for {};
 struct by_part : seq<k_by, ws, must<expression>> {};
-struct for_stmt
-    : seq<k_for, ws, must<for_var>, ws, must<string<':', '='>>, ws, must<expression>, ws,
-          must<k_to_m>, ws, must<expression>, ws, opt<by_part, ws>, must<k_do_m>, ws,
-          statements, must<k_end_for_m>, ws, opt<semicolon>> {};
+struct for_stmt : seq<k_for, ws, must<for_var>, ws, must<string<':', '='>>, ws, must<expression>,
+                      ws, must<k_to_m>, ws, must<expression>, ws, opt<by_part, ws>, must<k_do_m>,
+                      ws, statements, must<k_end_for_m>, ws, opt<semicolon>> {};
 struct k_end_while_m : k_end_while {};
 struct while_stmt : seq<k_while, ws, must<cond>, ws, must<k_do_m>, ws, statements,
                         must<k_end_while_m>, ws, opt<semicolon>> {};
@@ -214,8 +211,8 @@ struct repeat_stmt : seq<k_repeat, ws, statements, must<k_until_m>, ws, must<con
 struct exit_stmt : seq<k_exit, ws, must<semicolon>> {};
 struct return_stmt : seq<k_return, ws, must<semicolon>> {};
 struct empty_stmt : semicolon {};
-struct statement : sor<empty_stmt, if_stmt, case_stmt, for_stmt, while_stmt, repeat_stmt,
-                       exit_stmt, return_stmt, assign_stmt, fb_call_stmt> {};
+struct statement : sor<empty_stmt, if_stmt, case_stmt, for_stmt, while_stmt, repeat_stmt, exit_stmt,
+                       return_stmt, assign_stmt, fb_call_stmt> {};
 
 // Declarations.
 struct location : seq<one<'%'>, one<'I', 'Q', 'M', 'i', 'q', 'm'>,
@@ -228,16 +225,15 @@ struct type_name : ident {};
 struct type_spec : sor<unsupported_type, type_name> {};
 struct initial : seq<expression> {};
 struct colon : one<':'> {};
-struct var_decl
-    : seq<var_name, ws, star<one<','>, ws, must<var_name>, ws>, opt<k_at, ws, must<location>, ws>,
-          must<colon>, ws, must<type_spec>, ws, opt<string<':', '='>, ws, must<initial>, ws>,
-          must<semicolon>> {};
+struct var_decl : seq<var_name, ws, star<one<','>, ws, must<var_name>, ws>,
+                      opt<k_at, ws, must<location>, ws>, must<colon>, ws, must<type_spec>, ws,
+                      opt<string<':', '='>, ws, must<initial>, ws>, must<semicolon>> {};
 struct var_kind : sor<k_var_input, k_var_output, k_var_in_out, k_var_external, k_var_global,
                       k_var_temp, k_var> {};
 struct var_qualifier : sor<k_constant, k_retain, k_non_retain> {};
 struct k_end_var_m : k_end_var {};
-struct var_block : seq<var_kind, ws, star<var_qualifier, ws>, star<var_decl, ws>,
-                       must<k_end_var_m>> {};
+struct var_block
+    : seq<var_kind, ws, star<var_qualifier, ws>, star<var_decl, ws>, must<k_end_var_m>> {};
 struct program_name : ident {};
 struct k_end_program_m : k_end_program {};
 struct program_decl : seq<k_program, ws, must<program_name>, ws, star<var_block, ws>, statements,
@@ -255,45 +251,79 @@ struct lone_expression : seq<ws, must<expression>, ws, must<end_of_text>> {};
 
 template <typename Rule>
 inline constexpr const char* message = "syntax error";
-template <> inline constexpr const char* message<end_of_text> =
+template <>
+inline constexpr const char* message<end_of_text> =
     "expected a statement, PROGRAM or the end of the text";
-template <> inline constexpr const char* message<program_name> = "expected the program's name";
-template <> inline constexpr const char* message<k_end_program_m> =
-    "expected a statement or END_PROGRAM";
-template <> inline constexpr const char* message<expression> = "expected an expression";
-template <> inline constexpr const char* message<operand> = "expected an operand";
-template <> inline constexpr const char* message<add_expr> = "expected an operand";
-template <> inline constexpr const char* message<mul_expr> = "expected an operand";
-template <> inline constexpr const char* message<pow_expr> = "expected an operand";
-template <> inline constexpr const char* message<rel_expr> = "expected an operand";
-template <> inline constexpr const char* message<eq_expr> = "expected an operand";
-template <> inline constexpr const char* message<and_expr> = "expected an operand";
-template <> inline constexpr const char* message<xor_expr> = "expected an operand";
-template <> inline constexpr const char* message<cond> = "expected a condition";
-template <> inline constexpr const char* message<paren_close> = "expected \")\"";
-template <> inline constexpr const char* message<semicolon> = "expected \";\"";
-template <> inline constexpr const char* message<colon> = "expected \":\" and a type";
-template <> inline constexpr const char* message<type_spec> = "expected a type";
-template <> inline constexpr const char* message<k_then_m> = "expected THEN";
-template <> inline constexpr const char* message<k_end_if_m> = "expected a statement, ELSIF, ELSE or END_IF";
-template <> inline constexpr const char* message<k_of_m> = "expected OF";
-template <> inline constexpr const char* message<k_end_case_m> =
+template <>
+inline constexpr const char* message<program_name> = "expected the program's name";
+template <>
+inline constexpr const char* message<k_end_program_m> = "expected a statement or END_PROGRAM";
+template <>
+inline constexpr const char* message<expression> = "expected an expression";
+template <>
+inline constexpr const char* message<operand> = "expected an operand";
+template <>
+inline constexpr const char* message<add_expr> = "expected an operand";
+template <>
+inline constexpr const char* message<mul_expr> = "expected an operand";
+template <>
+inline constexpr const char* message<pow_expr> = "expected an operand";
+template <>
+inline constexpr const char* message<rel_expr> = "expected an operand";
+template <>
+inline constexpr const char* message<eq_expr> = "expected an operand";
+template <>
+inline constexpr const char* message<and_expr> = "expected an operand";
+template <>
+inline constexpr const char* message<xor_expr> = "expected an operand";
+template <>
+inline constexpr const char* message<cond> = "expected a condition";
+template <>
+inline constexpr const char* message<paren_close> = "expected \")\"";
+template <>
+inline constexpr const char* message<semicolon> = "expected \";\"";
+template <>
+inline constexpr const char* message<colon> = "expected \":\" and a type";
+template <>
+inline constexpr const char* message<type_spec> = "expected a type";
+template <>
+inline constexpr const char* message<k_then_m> = "expected THEN";
+template <>
+inline constexpr const char* message<k_end_if_m> = "expected a statement, ELSIF, ELSE or END_IF";
+template <>
+inline constexpr const char* message<k_of_m> = "expected OF";
+template <>
+inline constexpr const char* message<k_end_case_m> =
     "expected a case label such as \"1:\" or \"2..5:\", ELSE or END_CASE";
-template <> inline constexpr const char* message<k_to_m> = "expected TO";
-template <> inline constexpr const char* message<k_do_m> = "expected DO";
-template <> inline constexpr const char* message<k_end_for_m> = "expected a statement or END_FOR";
-template <> inline constexpr const char* message<k_end_while_m> = "expected a statement or END_WHILE";
-template <> inline constexpr const char* message<k_until_m> = "expected a statement or UNTIL";
-template <> inline constexpr const char* message<k_end_repeat_m> = "expected END_REPEAT";
-template <> inline constexpr const char* message<for_var> = "expected the loop's variable";
-template <> inline constexpr const char* message<k_end_var_m> =
+template <>
+inline constexpr const char* message<k_to_m> = "expected TO";
+template <>
+inline constexpr const char* message<k_do_m> = "expected DO";
+template <>
+inline constexpr const char* message<k_end_for_m> = "expected a statement or END_FOR";
+template <>
+inline constexpr const char* message<k_end_while_m> = "expected a statement or END_WHILE";
+template <>
+inline constexpr const char* message<k_until_m> = "expected a statement or UNTIL";
+template <>
+inline constexpr const char* message<k_end_repeat_m> = "expected END_REPEAT";
+template <>
+inline constexpr const char* message<for_var> = "expected the loop's variable";
+template <>
+inline constexpr const char* message<k_end_var_m> =
     "expected a declaration such as \"n : INT;\" or END_VAR";
-template <> inline constexpr const char* message<var_name> = "expected a variable's name";
-template <> inline constexpr const char* message<location> = "expected an address such as %IX0.0";
-template <> inline constexpr const char* message<initial> = "expected an initial value";
-template <> inline constexpr const char* message<signed_lit> = "expected a constant";
-template <> inline constexpr const char* message<case_range> = "expected a constant";
-template <> inline constexpr const char* message<arg> = "expected an argument";
+template <>
+inline constexpr const char* message<var_name> = "expected a variable's name";
+template <>
+inline constexpr const char* message<location> = "expected an address such as %IX0.0";
+template <>
+inline constexpr const char* message<initial> = "expected an initial value";
+template <>
+inline constexpr const char* message<signed_lit> = "expected a constant";
+template <>
+inline constexpr const char* message<case_range> = "expected a constant";
+template <>
+inline constexpr const char* message<arg> = "expected an argument";
 
 template <typename Rule>
 struct control : normal<Rule> {
@@ -309,12 +339,18 @@ struct nested_control : normal<Rule> {
     if (++nesting > max_nesting) throw parse_error("nested too deeply", in);
   }
   template <typename Input, typename... States>
-  static void success(const Input&, States&&...) { --nesting; }
+  static void success(const Input&, States&&...) {
+    --nesting;
+  }
   template <typename Input, typename... States>
-  static void failure(const Input&, States&&...) { --nesting; }
+  static void failure(const Input&, States&&...) {
+    --nesting;
+  }
 };
-template <> struct control<unary> : nested_control<unary> {};
-template <> struct control<statement> : nested_control<statement> {};
+template <>
+struct control<unary> : nested_control<unary> {};
+template <>
+struct control<statement> : nested_control<statement> {};
 
 // The nodes kept in the tree; the others only guide the parse.
 template <typename Rule>
@@ -330,8 +366,8 @@ using selector = pg::parse_tree::selector<
         initial, var_decl, var_kind, var_block, program_name, program_decl, unsupported_unit,
         k_function_block, k_function, k_configuration, k_type>,
     // unary and statement are kept (then folded) so that their nesting is counted.
-    pg::parse_tree::fold_one::on<unary, statement, pow_expr, mul_expr, add_expr, rel_expr, eq_expr, and_expr,
-                                 xor_expr, expression>>;
+    pg::parse_tree::fold_one::on<unary, statement, pow_expr, mul_expr, add_expr, rel_expr, eq_expr,
+                                 and_expr, xor_expr, expression>>;
 
 }  // namespace grammar
 
@@ -398,8 +434,8 @@ class builder {
       // A negative constant stays a constant: -32768 fits an INT.
       if (e.op == "-" && e.args[0].k == expr::kind::literal) {
         expr c = e.args[0];
-        c.lit = is_real(c.lit.t) ? value::of_real(c.lit.t, -c.lit.r)
-                                 : value::of_int(c.lit.t, -c.lit.i);
+        c.lit =
+            is_real(c.lit.t) ? value::of_real(c.lit.t, -c.lit.r) : value::of_int(c.lit.t, -c.lit.i);
         return c;
       }
       return e;
@@ -628,19 +664,18 @@ bool read_st_file(const std::string& text, const std::string& file, std::vector<
   });
 }
 
-bool read_st_body(const std::string& text, const std::string& file, int first_line,
-                  stmt_list* out, error* err) {
+bool read_st_body(const std::string& text, const std::string& file, int first_line, stmt_list* out,
+                  error* err) {
   return parse_with<grammar::body>(text, file, first_line, err, [&](builder& b, const node& root) {
     if (!root.children.empty()) *out = b.statements(*root.children[0]);
   });
 }
 
-bool read_st_expression(const std::string& text, const std::string& file, int first_line,
-                        expr* out, error* err) {
-  return parse_with<grammar::lone_expression>(text, file, first_line, err,
-                                              [&](builder& b, const node& root) {
-                                                *out = b.expression(*root.children.at(0));
-                                              });
+bool read_st_expression(const std::string& text, const std::string& file, int first_line, expr* out,
+                        error* err) {
+  return parse_with<grammar::lone_expression>(
+      text, file, first_line, err,
+      [&](builder& b, const node& root) { *out = b.expression(*root.children.at(0)); });
 }
 
 }  // namespace plc

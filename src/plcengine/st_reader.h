@@ -17,17 +17,17 @@ namespace plc {
 
 // Every PROGRAM of a text file, in order; false with the first error.
 // file names the file in messages.
-bool read_st_file(const std::string& text, const std::string& file,
-                  std::vector<program>* out, error* err);
+bool read_st_file(const std::string& text, const std::string& file, std::vector<program>* out,
+                  error* err);
 
 // A list of statements, as a PLCopen ST body holds it; first_line is the
 // line of the file where text starts, so that lines count from there.
-bool read_st_body(const std::string& text, const std::string& file, int first_line,
-                  stmt_list* out, error* err);
+bool read_st_body(const std::string& text, const std::string& file, int first_line, stmt_list* out,
+                  error* err);
 
 // One expression ("T#500ms", "NOT a AND b").
-bool read_st_expression(const std::string& text, const std::string& file, int first_line,
-                        expr* out, error* err);
+bool read_st_expression(const std::string& text, const std::string& file, int first_line, expr* out,
+                        error* err);
 
 }  // namespace plc
 

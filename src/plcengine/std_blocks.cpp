@@ -14,30 +14,55 @@ const struct {
   fb_kind kind;
   std::vector<fb_param> params;
 } blocks[] = {
-    {"TON", fb_kind::TON,
-     {{"IN", type::BOOL, false}, {"PT", type::TIME, false}, {"Q", type::BOOL, true},
+    {"TON",
+     fb_kind::TON,
+     {{"IN", type::BOOL, false},
+      {"PT", type::TIME, false},
+      {"Q", type::BOOL, true},
       {"ET", type::TIME, true}}},
-    {"TOF", fb_kind::TOF,
-     {{"IN", type::BOOL, false}, {"PT", type::TIME, false}, {"Q", type::BOOL, true},
+    {"TOF",
+     fb_kind::TOF,
+     {{"IN", type::BOOL, false},
+      {"PT", type::TIME, false},
+      {"Q", type::BOOL, true},
       {"ET", type::TIME, true}}},
-    {"TP", fb_kind::TP,
-     {{"IN", type::BOOL, false}, {"PT", type::TIME, false}, {"Q", type::BOOL, true},
+    {"TP",
+     fb_kind::TP,
+     {{"IN", type::BOOL, false},
+      {"PT", type::TIME, false},
+      {"Q", type::BOOL, true},
       {"ET", type::TIME, true}}},
-    {"CTU", fb_kind::CTU,
-     {{"CU", type::BOOL, false}, {"R", type::BOOL, false}, {"PV", type::INT, false},
-      {"Q", type::BOOL, true}, {"CV", type::INT, true}}},
-    {"CTD", fb_kind::CTD,
-     {{"CD", type::BOOL, false}, {"LD", type::BOOL, false}, {"PV", type::INT, false},
-      {"Q", type::BOOL, true}, {"CV", type::INT, true}}},
-    {"CTUD", fb_kind::CTUD,
-     {{"CU", type::BOOL, false}, {"CD", type::BOOL, false}, {"R", type::BOOL, false},
-      {"LD", type::BOOL, false}, {"PV", type::INT, false}, {"QU", type::BOOL, true},
-      {"QD", type::BOOL, true}, {"CV", type::INT, true}}},
+    {"CTU",
+     fb_kind::CTU,
+     {{"CU", type::BOOL, false},
+      {"R", type::BOOL, false},
+      {"PV", type::INT, false},
+      {"Q", type::BOOL, true},
+      {"CV", type::INT, true}}},
+    {"CTD",
+     fb_kind::CTD,
+     {{"CD", type::BOOL, false},
+      {"LD", type::BOOL, false},
+      {"PV", type::INT, false},
+      {"Q", type::BOOL, true},
+      {"CV", type::INT, true}}},
+    {"CTUD",
+     fb_kind::CTUD,
+     {{"CU", type::BOOL, false},
+      {"CD", type::BOOL, false},
+      {"R", type::BOOL, false},
+      {"LD", type::BOOL, false},
+      {"PV", type::INT, false},
+      {"QU", type::BOOL, true},
+      {"QD", type::BOOL, true},
+      {"CV", type::INT, true}}},
     {"R_TRIG", fb_kind::R_TRIG, {{"CLK", type::BOOL, false}, {"Q", type::BOOL, true}}},
     {"F_TRIG", fb_kind::F_TRIG, {{"CLK", type::BOOL, false}, {"Q", type::BOOL, true}}},
-    {"SR", fb_kind::SR,
+    {"SR",
+     fb_kind::SR,
      {{"S1", type::BOOL, false}, {"R", type::BOOL, false}, {"Q1", type::BOOL, true}}},
-    {"RS", fb_kind::RS,
+    {"RS",
+     fb_kind::RS,
      {{"S", type::BOOL, false}, {"R1", type::BOOL, false}, {"Q1", type::BOOL, true}}},
 };
 
@@ -53,8 +78,12 @@ bool fb_kind_of(const std::string& name, fb_kind* out) {
   return false;
 }
 
-const char* fb_name(fb_kind k) { return blocks[static_cast<int>(k)].name; }
-const std::vector<fb_param>& params_of(fb_kind k) { return blocks[static_cast<int>(k)].params; }
+const char* fb_name(fb_kind k) {
+  return blocks[static_cast<int>(k)].name;
+}
+const std::vector<fb_param>& params_of(fb_kind k) {
+  return blocks[static_cast<int>(k)].params;
+}
 
 int param_index(fb_kind k, const std::string& name) {
   const auto& ps = params_of(k);
@@ -173,8 +202,12 @@ void fb_instance::call(std::int64_t now) {
       prev_in = clk;
       break;
     }
-    case fb_kind::SR: set_b(2, b(0) || (!b(1) && b(2))); break;
-    case fb_kind::RS: set_b(2, !b(1) && (b(0) || b(2))); break;
+    case fb_kind::SR:
+      set_b(2, b(0) || (!b(1) && b(2)));
+      break;
+    case fb_kind::RS:
+      set_b(2, !b(1) && (b(0) || b(2)));
+      break;
   }
 }
 

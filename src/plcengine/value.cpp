@@ -77,7 +77,9 @@ bool parse_duration(const std::string& s, std::int64_t* ms) {
     if (!digit || i >= s.size()) return false;
     long double unit = 0;
     const char u = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
-    const char next = i + 1 < s.size() ? static_cast<char>(std::tolower(static_cast<unsigned char>(s[i + 1]))) : 0;
+    const char next = i + 1 < s.size()
+                          ? static_cast<char>(std::tolower(static_cast<unsigned char>(s[i + 1])))
+                          : 0;
     if (u == 'm' && next == 's') {
       unit = 1, i += 2;
     } else if (u == 'u' && next == 's') {
@@ -85,8 +87,11 @@ bool parse_duration(const std::string& s, std::int64_t* ms) {
     } else if (u == 'n' && next == 's') {
       unit = 0.000001L, i += 2;
     } else {
-      unit = u == 'd' ? 86400000.0L : u == 'h' ? 3600000.0L : u == 'm' ? 60000.0L
-             : u == 's' ? 1000.0L : 0;
+      unit = u == 'd'   ? 86400000.0L
+             : u == 'h' ? 3600000.0L
+             : u == 'm' ? 60000.0L
+             : u == 's' ? 1000.0L
+                        : 0;
       if (unit == 0) return false;
       ++i;
     }
@@ -141,12 +146,16 @@ const char* type_name(type t) {
   return k ? k->name : "?";
 }
 
-bool is_real(type t) { return t == type::REAL || t == type::LREAL || t == type::any_real; }
+bool is_real(type t) {
+  return t == type::REAL || t == type::LREAL || t == type::any_real;
+}
 bool is_bit_string(type t) {
   return t == type::BOOL || t == type::BYTE || t == type::WORD || t == type::DWORD ||
          t == type::LWORD;
 }
-bool is_integer(type t) { return !is_real(t); }
+bool is_integer(type t) {
+  return !is_real(t);
+}
 
 value value::of_int(type t, std::int64_t v) {
   value x;
@@ -216,8 +225,9 @@ bool parse_literal(const std::string& text, value* out) {
     value inner;
     if (!parse_literal(rest, &inner)) return false;
     if (t == type::BOOL && !inner.truth() && inner.i != 0) return false;
-    if (negative) inner = inner.t == type::any_real ? value::of_real(type::any_real, -inner.r)
-                                                    : value::of_int(inner.t, -inner.i);
+    if (negative)
+      inner = inner.t == type::any_real ? value::of_real(type::any_real, -inner.r)
+                                        : value::of_int(inner.t, -inner.i);
     *out = convert(inner, t);
     return true;
   }

@@ -12,8 +12,22 @@
 namespace plc {
 
 enum class type : std::uint8_t {
-  BOOL, SINT, INT, DINT, LINT, USINT, UINT, UDINT, ULINT,
-  BYTE, WORD, DWORD, LWORD, REAL, LREAL, TIME,
+  BOOL,
+  SINT,
+  INT,
+  DINT,
+  LINT,
+  USINT,
+  UINT,
+  UDINT,
+  ULINT,
+  BYTE,
+  WORD,
+  DWORD,
+  LWORD,
+  REAL,
+  LREAL,
+  TIME,
   any_int,   // an integer literal without a type prefix: takes its partner's type
   any_real,  // likewise for a real literal
 };

@@ -36,7 +36,7 @@ bool vcd_file::open(const std::string& path, const std::string& module,
   for (size_t i = 0; i < signals.size(); ++i) {
     // Identifiers from the printable characters, shortest first.
     std::string id;
-    for (size_t n = i; ; n = n / 94 - 1) {
+    for (size_t n = i;; n = n / 94 - 1) {
       id += static_cast<char>('!' + n % 94);
       if (n < 94) break;
     }
@@ -48,7 +48,8 @@ bool vcd_file::open(const std::string& path, const std::string& module,
       if (signals[i].scope != scope) continue;
       const type t = signals[i].t;
       const char* kind = t == type::BOOL ? "wire 1" : is_real(t) ? "real 64" : "integer 64";
-      std::fprintf(file_, "$var %s %s %s $end\n", kind, ids_[i].c_str(), word(signals[i].name).c_str());
+      std::fprintf(file_, "$var %s %s %s $end\n", kind, ids_[i].c_str(),
+                   word(signals[i].name).c_str());
     }
     std::fputs("$upscope $end\n", file_);
   }

@@ -55,7 +55,9 @@ const char help_text[] =
     "See sudz-plc(1) for the languages, the scan and the timers.\n";
 
 volatile std::sig_atomic_t stop_requested = 0;
-void on_stop(int) { stop_requested = 1; }
+void on_stop(int) {
+  stop_requested = 1;
+}
 
 struct options {
   bool check = false, linked = false;
@@ -65,9 +67,10 @@ struct options {
 
 [[noreturn]] void usage_error(const std::string& m) {
   std::fprintf(stderr, "sudz-plc: %s\n", m.c_str());
-  std::fputs("usage: sudz sudz-plc [--pou NAME] [--map flat|openplc] FILE\n"
-             "       sudz-plc --check [--plant PLANT] FILE   (sudz-plc --help for more)\n",
-             stderr);
+  std::fputs(
+      "usage: sudz sudz-plc [--pou NAME] [--map flat|openplc] FILE\n"
+      "       sudz-plc --check [--plant PLANT] FILE   (sudz-plc --help for more)\n",
+      stderr);
   std::exit(1);
 }
 
@@ -130,7 +133,7 @@ void all_outputs_off(IOsharemem_client* link) {
 
 std::int64_t now_ms(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                start)
+                                                               start)
       .count();
 }
 
@@ -260,7 +263,8 @@ int main(int argc, char** argv) {
       vcd.close(t);
       return fail(rt.fault().text() + "\n");
     }
-    for (const plc::link& l : bound.outputs) link->set_output(l.signal, signal_value(rt.get(l.var)));
+    for (const plc::link& l : bound.outputs)
+      link->set_output(l.signal, signal_value(rt.get(l.var)));
     link->outputs_refresh();
     if (vcd.is_open()) {
       for (size_t i = 0; i < traced.size(); ++i) samples[i] = rt.get(traced[i]);

@@ -21,7 +21,9 @@ using testsupport::child_result;
 
 namespace {
 
-std::string plc_program() { return testsupport::env("SUDZ_BUILD_DIR") + "/src/sudz-plc/sudz-plc"; }
+std::string plc_program() {
+  return testsupport::env("SUDZ_BUILD_DIR") + "/src/sudz-plc/sudz-plc";
+}
 
 // A PLCopen project around pou elements, with an optional resource body.
 std::string xml_project(const std::string& ns, const std::string& pous,
@@ -30,8 +32,9 @@ std::string xml_project(const std::string& ns, const std::string& pous,
          "\" xmlns:xhtml=\"http://www.w3.org/1999/xhtml\">\n"
          "<fileHeader companyName=\"x\" productName=\"x\" productVersion=\"1\" "
          "creationDateTime=\"2007-07-07 11:58:26\"/>\n<types><dataTypes/><pous>\n" +
-         pous + "</pous></types>\n<instances><configurations><configuration name=\"c\">"
-                "<resource name=\"r\">" +
+         pous +
+         "</pous></types>\n<instances><configurations><configuration name=\"c\">"
+         "<resource name=\"r\">" +
          resource + "</resource></configuration></configurations></instances>\n</project>\n";
 }
 
@@ -39,7 +42,8 @@ std::string xml_var(const std::string& name, const std::string& type,
                     const std::string& extra = "") {
   const bool derived = type == "TON" || type == "CTU" || type == "MyFb";
   return "<variable name=\"" + name + "\"" + extra + "><type>" +
-         (derived ? "<derived name=\"" + type + "\"/>" : "<" + type + "/>") + "</type></variable>\n";
+         (derived ? "<derived name=\"" + type + "\"/>" : "<" + type + "/>") +
+         "</type></variable>\n";
 }
 
 // A program POU with a, b inputs and x output, around a body element.
@@ -77,60 +81,117 @@ TEST(PlcFiles, ErrorsNameTheFileLineAndWhat) {
     std::vector<std::string> args;
     const char* message;  // the first line of standard error
   } cases[] = {
-      {"a drawn element not run, by its localId", "t.xml",
-       xml_project(tc6_201, xml_pou("main", "<FBD>\n<comment localId=\"9\"/>\n<jump localId=\"2\" label=\"l\"/>\n</FBD>")),
+      {"a drawn element not run, by its localId",
+       "t.xml",
+       xml_project(
+           tc6_201,
+           xml_pou("main",
+                   "<FBD>\n<comment localId=\"9\"/>\n<jump localId=\"2\" label=\"l\"/>\n</FBD>")),
        {"--plant", "a,b/x,y"},
        "t.xml:18: POU main, element localId 2: jump is not supported"},
-      {"a connection to an element that is not there", "t.xml",
-       xml_project(tc6_201, xml_pou("main", "<LD>\n<coil localId=\"3\"><connectionPointIn><connection refLocalId=\"99\"/></connectionPointIn><variable>x</variable></coil>\n</LD>")),
+      {"a connection to an element that is not there",
+       "t.xml",
+       xml_project(
+           tc6_201,
+           xml_pou("main",
+                   "<LD>\n<coil localId=\"3\"><connectionPointIn><connection "
+                   "refLocalId=\"99\"/></connectionPointIn><variable>x</variable></coil>\n</LD>")),
        {"--plant", "a,b/x,y"},
-       "t.xml:17: POU main, element localId 3: its connection names localId 99, which is not in the body"},
-      {"a block of a library not supported", "t.xml",
-       xml_project(tc6_201, xml_pou("main", "<FBD>\n<block localId=\"4\" typeName=\"CONCAT\"><inputVariables/><outputVariables/></block>\n</FBD>")),
+       "t.xml:17: POU main, element localId 3: its connection names localId 99, which is not in "
+       "the body"},
+      {"a block of a library not supported",
+       "t.xml",
+       xml_project(
+           tc6_201,
+           xml_pou("main",
+                   "<FBD>\n<block localId=\"4\" "
+                   "typeName=\"CONCAT\"><inputVariables/><outputVariables/></block>\n</FBD>")),
        {"--plant", "a,b/x,y"},
        "t.xml:17: POU main, element localId 4: block CONCAT is not supported"},
-      {"an IL body", "t.xml", xml_project(tc6_201, xml_pou("main", "<IL>LD a</IL>")), {"--plant", "a,b/x,y"},
+      {"an IL body",
+       "t.xml",
+       xml_project(tc6_201, xml_pou("main", "<IL>LD a</IL>")),
+       {"--plant", "a,b/x,y"},
        "t.xml:16: POU main: IL is not supported"},
-      {"a function block of the student's", "t.xml",
+      {"a function block of the student's",
+       "t.xml",
        xml_project(tc6_201, "<pou name=\"main\" pouType=\"program\"><interface><localVars>" +
                                 xml_var("f", "MyFb") +
-                                "</localVars></interface><body><ST><xhtml:p><![CDATA[f();]]></xhtml:p></ST></body></pou>"),
-       {"--plant", "a,b/x,y"}, "t.xml:5: POU main: type MyFb is not supported (variable f)"},
-      {"FUNCTION_BLOCK in a text file", "t.st", "PROGRAM p\nEND_PROGRAM\nFUNCTION_BLOCK f\nEND_FUNCTION_BLOCK\n",
-       {"--plant", "a,b/x,y"}, "t.st:3: FUNCTION_BLOCK is not supported"},
-      {"a STRING variable", "t.st", "PROGRAM p\nVAR\n  s : STRING[20] := 'x';\nEND_VAR\nEND_PROGRAM\n",
-       {"--plant", "a,b/x,y"}, "t.st:3: STRING is not supported"},
-      {"an unknown name", "t.st", "PROGRAM p\nVAR x : BOOL; END_VAR\n\nx := zz;\nEND_PROGRAM\n",
-       {"--plant", "a,b/x,y"}, "t.st:4: POU p: unknown name zz"},
-      {"a bad reference to an instance's output", "t.st",
-       "PROGRAM p\nVAR x : BOOL; t : TON; END_VAR\nx := t.QQ;\nEND_PROGRAM\n", {"--plant", "a,b/x,y"},
+                                "</localVars></interface><body><ST><xhtml:p><![CDATA[f();]]></"
+                                "xhtml:p></ST></body></pou>"),
+       {"--plant", "a,b/x,y"},
+       "t.xml:5: POU main: type MyFb is not supported (variable f)"},
+      {"FUNCTION_BLOCK in a text file",
+       "t.st",
+       "PROGRAM p\nEND_PROGRAM\nFUNCTION_BLOCK f\nEND_FUNCTION_BLOCK\n",
+       {"--plant", "a,b/x,y"},
+       "t.st:3: FUNCTION_BLOCK is not supported"},
+      {"a STRING variable",
+       "t.st",
+       "PROGRAM p\nVAR\n  s : STRING[20] := 'x';\nEND_VAR\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"},
+       "t.st:3: STRING is not supported"},
+      {"an unknown name",
+       "t.st",
+       "PROGRAM p\nVAR x : BOOL; END_VAR\n\nx := zz;\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"},
+       "t.st:4: POU p: unknown name zz"},
+      {"a bad reference to an instance's output",
+       "t.st",
+       "PROGRAM p\nVAR x : BOOL; t : TON; END_VAR\nx := t.QQ;\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"},
        "t.st:3: POU p: t (TON) has no parameter QQ"},
-      {"a syntax error", "t.st", "PROGRAM p\nVAR x : BOOL; END_VAR\nx := TRUE\nEND_PROGRAM\n",
-       {"--plant", "a,b/x,y"}, "t.st:4: expected \";\""},
-      {"two programs and no choice", "t.st", "PROGRAM p1\nEND_PROGRAM\nPROGRAM p2\nEND_PROGRAM\n",
-       {"--plant", "a,b/x,y"}, "t.st: several programs: p1, p2; choose one with --pou NAME"},
-      {"a program that is not there", "t.st", "PROGRAM p1\nEND_PROGRAM\n",
-       {"--plant", "a,b/x,y", "--pou", "p3"}, "t.st: no program named p3 (programs: p1)"},
-      {"no program at all", "t.xml",
-       xml_project(tc6_201, xml_pou("f", "<ST><xhtml:p><![CDATA[x := a;]]></xhtml:p></ST>", "functionBlock")),
-       {"--plant", "a,b/x,y"}, "t.xml: no program to run (a function or function block alone does not run)"},
-      {"an address outside the plant", "t.st",
-       "PROGRAM p\nVAR\n  o AT %QX0.2 : BOOL;\nEND_VAR\nEND_PROGRAM\n", {"--plant", "a,b/x,y"},
+      {"a syntax error",
+       "t.st",
+       "PROGRAM p\nVAR x : BOOL; END_VAR\nx := TRUE\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"},
+       "t.st:4: expected \";\""},
+      {"two programs and no choice",
+       "t.st",
+       "PROGRAM p1\nEND_PROGRAM\nPROGRAM p2\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"},
+       "t.st: several programs: p1, p2; choose one with --pou NAME"},
+      {"a program that is not there",
+       "t.st",
+       "PROGRAM p1\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y", "--pou", "p3"},
+       "t.st: no program named p3 (programs: p1)"},
+      {"no program at all",
+       "t.xml",
+       xml_project(tc6_201, xml_pou("f", "<ST><xhtml:p><![CDATA[x := a;]]></xhtml:p></ST>",
+                                    "functionBlock")),
+       {"--plant", "a,b/x,y"},
+       "t.xml: no program to run (a function or function block alone does not run)"},
+      {"an address outside the plant",
+       "t.st",
+       "PROGRAM p\nVAR\n  o AT %QX0.2 : BOOL;\nEND_VAR\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"},
        "t.st:3: POU p: variable o: address %QX0.2 is outside the plant (2 outputs)"},
-      {"an address outside the plant under the soft PLC's map", "t.st",
+      {"an address outside the plant under the soft PLC's map",
+       "t.st",
        "PROGRAM p\nVAR\n  i AT %IX0.0 : BOOL;\nEND_VAR\nEND_PROGRAM\n",
        {"--plant", "a,b/x,y", "--map", "openplc"},
        "t.st:3: POU p: variable i: address %IX0.0 is outside the plant (2 inputs)"},
-      {"an output written by two variables", "t.st",
+      {"an output written by two variables",
+       "t.st",
        "PROGRAM p\nVAR\n  X : BOOL;\n  o AT %QX0.0 : BOOL;\nEND_VAR\nEND_PROGRAM\n",
        {"--plant", "a,b/x,y"},
        "t.st:4: POU p: variable o: the plant's output x is already written by variable X"},
-      {"a byte address", "t.st", "PROGRAM p\nVAR\n  o AT %QB0 : BYTE;\nEND_VAR\nEND_PROGRAM\n",
+      {"a byte address",
+       "t.st",
+       "PROGRAM p\nVAR\n  o AT %QB0 : BYTE;\nEND_VAR\nEND_PROGRAM\n",
        {"--plant", "a,b/x,y"},
-       "t.st:3: POU p: variable o: address %QB0 is not supported (bits %IX/%QX and words %IW/%QW are)"},
-      {"a word address on a BOOL", "t.st", "PROGRAM p\nVAR\n  o AT %QW1 : BOOL;\nEND_VAR\nEND_PROGRAM\n",
-       {"--plant", "a,b/x,y"}, "t.st:3: POU p: variable o: address %QW1 needs a number, not a BOOL"},
-      {"not XML", "t.xml", "<project><pous>", {"--plant", "a,b/x,y"},
+       "t.st:3: POU p: variable o: address %QB0 is not supported (bits %IX/%QX and words %IW/%QW "
+       "are)"},
+      {"a word address on a BOOL",
+       "t.st",
+       "PROGRAM p\nVAR\n  o AT %QW1 : BOOL;\nEND_VAR\nEND_PROGRAM\n",
+       {"--plant", "a,b/x,y"},
+       "t.st:3: POU p: variable o: address %QW1 needs a number, not a BOOL"},
+      {"not XML",
+       "t.xml",
+       "<project><pous>",
+       {"--plant", "a,b/x,y"},
        "t.xml:1: not readable as XML: Start-end tags mismatch"},
   };
   for (const auto& c : cases) {
@@ -151,7 +212,8 @@ std::string from(const std::string& ids) {
   for (std::string w; in >> w;) {
     const size_t colon = w.find(':');
     out += "<connection refLocalId=\"" + w.substr(0, colon) + "\"" +
-           (colon == std::string::npos ? "" : " formalParameter=\"" + w.substr(colon + 1) + "\"") + "/>";
+           (colon == std::string::npos ? "" : " formalParameter=\"" + w.substr(colon + 1) + "\"") +
+           "/>";
   }
   return out + "</connectionPointIn>";
 }
@@ -159,10 +221,11 @@ std::string rail(int id, int y) {
   return "<leftPowerRail localId=\"" + std::to_string(id) + "\">" + at(0, y) +
          "<connectionPointOut formalParameter=\"\"/></leftPowerRail>\n";
 }
-std::string ld(const char* kind, int id, const std::string& var, const std::string& src, int x, int y,
-               const std::string& attrs = "") {
-  return "<" + std::string(kind) + " localId=\"" + std::to_string(id) + "\" " + attrs + ">" + at(x, y) +
-         from(src) + "<connectionPointOut/><variable>" + var + "</variable></" + kind + ">\n";
+std::string ld(const char* kind, int id, const std::string& var, const std::string& src, int x,
+               int y, const std::string& attrs = "") {
+  return "<" + std::string(kind) + " localId=\"" + std::to_string(id) + "\" " + attrs + ">" +
+         at(x, y) + from(src) + "<connectionPointOut/><variable>" + var + "</variable></" + kind +
+         ">\n";
 }
 std::string in_var(int id, const std::string& e, int x, int y) {
   return "<inVariable localId=\"" + std::to_string(id) + "\">" + at(x, y) +
@@ -170,22 +233,23 @@ std::string in_var(int id, const std::string& e, int x, int y) {
 }
 std::string out_var(int id, const std::string& e, const std::string& src, int x, int y,
                     const std::string& attrs = "") {
-  return "<outVariable localId=\"" + std::to_string(id) + "\" " + attrs + ">" + at(x, y) + from(src) +
-         "<expression>" + e + "</expression></outVariable>\n";
+  return "<outVariable localId=\"" + std::to_string(id) + "\" " + attrs + ">" + at(x, y) +
+         from(src) + "<expression>" + e + "</expression></outVariable>\n";
 }
 // Inputs "EN=3 IN1=4! IN2=5^": "!" negated, "^" rising edge; outputs "ENO OUT!".
 std::string block(int id, const std::string& type, const std::string& instance, int x, int y,
                   const std::string& inputs, const std::string& outputs) {
   std::string out = "<block localId=\"" + std::to_string(id) + "\" typeName=\"" + type + "\"" +
-                    (instance.empty() ? "" : " instanceName=\"" + instance + "\"") + ">" + at(x, y) +
-                    "<inputVariables>";
+                    (instance.empty() ? "" : " instanceName=\"" + instance + "\"") + ">" +
+                    at(x, y) + "<inputVariables>";
   std::istringstream in(inputs);
   for (std::string w; in >> w;) {
     std::string flags;
     if (w.back() == '!') flags = " negated=\"true\"", w.pop_back();
     if (w.back() == '^') flags = " edge=\"rising\"", w.pop_back();
     const size_t eq = w.find('=');
-    out += "<variable formalParameter=\"" + w.substr(0, eq) + "\"" + flags + ">" + from(w.substr(eq + 1)) + "</variable>";
+    out += "<variable formalParameter=\"" + w.substr(0, eq) + "\"" + flags + ">" +
+           from(w.substr(eq + 1)) + "</variable>";
   }
   out += "</inputVariables><inOutVariables/><outputVariables>";
   std::istringstream outs(outputs);
@@ -211,8 +275,8 @@ std::string run_drawn(const drawn_case& c) {
   for (const char* v : {"a", "b", "c", "x", "y", "z"}) vars += xml_var(v, "BOOL");
   vars += xml_var("n", "INT") + xml_var("t", "TON");
   const std::string pou = "<pou name=\"main\" pouType=\"program\"><interface><localVars>" + vars +
-                          "</localVars></interface>" + c.pou_parts + "<body><" + c.language + ">\n" + c.elements +
-                          "</" + c.language + "></body></pou>";
+                          "</localVars></interface>" + c.pou_parts + "<body><" + c.language +
+                          ">\n" + c.elements + "</" + c.language + "></body></pou>";
   project p;
   error e;
   if (!read_project(xml_project(tc6_201, pou), "t.xml", &p, &e)) return e.text();
@@ -225,37 +289,58 @@ std::string run_drawn(const drawn_case& c) {
 
 TEST(PlcScan, LadderScanByScan) {
   const drawn_case cases[] = {
-      {"contacts in series and a wired OR", "LD",
-       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) + ld("contact", 3, "b", "2", 200, 10, "negated=\"true\"") +
+      {"contacts in series and a wired OR",
+       "LD",
+       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) +
+           ld("contact", 3, "b", "2", 200, 10, "negated=\"true\"") +
            ld("contact", 4, "c", "1", 100, 60) + ld("coil", 5, "x", "3 4", 300, 10),
-       {{"a=TRUE", 0, "x=TRUE"}, {"b=TRUE", 1, "x=FALSE"}, {"c=TRUE", 2, "x=TRUE"},
+       {{"a=TRUE", 0, "x=TRUE"},
+        {"b=TRUE", 1, "x=FALSE"},
+        {"c=TRUE", 2, "x=TRUE"},
         {"a=FALSE b=FALSE c=FALSE", 3, "x=FALSE"}}},
-      {"a coil read by a rung below it in the same scan", "LD",
+      {"a coil read by a rung below it in the same scan",
+       "LD",
        rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) + ld("coil", 3, "x", "2", 300, 10) +
            ld("contact", 4, "x", "1", 100, 100) + ld("coil", 5, "y", "4", 300, 100),
        {{"a=TRUE", 0, "x=TRUE y=TRUE"}, {"a=FALSE", 1, "x=FALSE y=FALSE"}}},
-      {"a coil read by a rung above it: one scan later", "LD",
+      {"a coil read by a rung above it: one scan later",
+       "LD",
        rail(1, 0) + ld("contact", 4, "x", "1", 100, 10) + ld("coil", 5, "y", "4", 300, 10) +
            ld("contact", 2, "a", "1", 100, 100) + ld("coil", 3, "x", "2", 300, 100),
        {{"a=TRUE", 0, "x=TRUE y=FALSE"}, {"", 1, "y=TRUE"}}},
-      {"set and reset coils hold; the lower rung wins; a negated coil", "LD",
-       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) + ld("coil", 3, "x", "2", 300, 10, "storage=\"set\"") +
-           ld("contact", 4, "b", "1", 100, 100) + ld("coil", 5, "x", "4", 300, 100, "storage=\"reset\"") +
+      {"set and reset coils hold; the lower rung wins; a negated coil",
+       "LD",
+       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) +
+           ld("coil", 3, "x", "2", 300, 10, "storage=\"set\"") +
+           ld("contact", 4, "b", "1", 100, 100) +
+           ld("coil", 5, "x", "4", 300, 100, "storage=\"reset\"") +
            ld("coil", 6, "y", "2", 400, 10, "negated=\"true\""),
-       {{"a=TRUE", 0, "x=TRUE y=FALSE"}, {"a=FALSE", 1, "x=TRUE y=TRUE"}, {"b=TRUE", 2, "x=FALSE"},
+       {{"a=TRUE", 0, "x=TRUE y=FALSE"},
+        {"a=FALSE", 1, "x=TRUE y=TRUE"},
+        {"b=TRUE", 2, "x=FALSE"},
         {"a=TRUE", 3, "x=FALSE"}}},
-      {"rising and falling contacts, a rising coil", "LD",
-       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10, "edge=\"rising\"") + ld("coil", 3, "x", "2", 300, 10) +
-           ld("contact", 4, "a", "1", 100, 50, "edge=\"falling\"") + ld("coil", 5, "y", "4", 300, 50) +
-           ld("contact", 6, "b", "1", 100, 90) + ld("coil", 7, "c", "6", 300, 90, "edge=\"rising\""),
-       {{"a=TRUE", 0, "x=TRUE y=FALSE"}, {"", 1, "x=FALSE"}, {"a=FALSE b=TRUE", 2, "x=FALSE y=TRUE c=TRUE"},
+      {"rising and falling contacts, a rising coil",
+       "LD",
+       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10, "edge=\"rising\"") +
+           ld("coil", 3, "x", "2", 300, 10) +
+           ld("contact", 4, "a", "1", 100, 50, "edge=\"falling\"") +
+           ld("coil", 5, "y", "4", 300, 50) + ld("contact", 6, "b", "1", 100, 90) +
+           ld("coil", 7, "c", "6", 300, 90, "edge=\"rising\""),
+       {{"a=TRUE", 0, "x=TRUE y=FALSE"},
+        {"", 1, "x=FALSE"},
+        {"a=FALSE b=TRUE", 2, "x=FALSE y=TRUE c=TRUE"},
         {"", 3, "y=FALSE c=FALSE"}}},
-      {"a function in a rung runs only with EN; ENO feeds a coil", "LD",
-       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) + in_var(3, "n", 100, 40) + in_var(4, "1", 100, 60) +
-           block(5, "ADD", "", 200, 10, "EN=2 IN1=3 IN2=4", "ENO OUT") + out_var(6, "n", "5:OUT", 300, 40) +
-           ld("coil", 7, "x", "5:ENO", 400, 10),
-       {{"", 0, "n=0 x=FALSE"}, {"a=TRUE", 1, "n=1 x=TRUE"}, {"", 2, "n=2"}, {"a=FALSE", 3, "n=2 x=FALSE"}}},
-      {"a timer in a rung", "LD",
+      {"a function in a rung runs only with EN; ENO feeds a coil",
+       "LD",
+       rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) + in_var(3, "n", 100, 40) +
+           in_var(4, "1", 100, 60) + block(5, "ADD", "", 200, 10, "EN=2 IN1=3 IN2=4", "ENO OUT") +
+           out_var(6, "n", "5:OUT", 300, 40) + ld("coil", 7, "x", "5:ENO", 400, 10),
+       {{"", 0, "n=0 x=FALSE"},
+        {"a=TRUE", 1, "n=1 x=TRUE"},
+        {"", 2, "n=2"},
+        {"a=FALSE", 3, "n=2 x=FALSE"}}},
+      {"a timer in a rung",
+       "LD",
        rail(1, 0) + ld("contact", 2, "a", "1", 100, 10) + in_var(3, "T#100ms", 100, 40) +
            block(4, "TON", "t", 200, 10, "IN=2 PT=3", "Q ET") + ld("coil", 5, "x", "4:Q", 300, 10),
        {{"a=TRUE", 0, "x=FALSE"}, {"", 100, "x=TRUE t.ET=T#100ms"}, {"a=FALSE", 150, "x=FALSE"}}},
@@ -265,26 +350,37 @@ TEST(PlcScan, LadderScanByScan) {
 
 TEST(PlcScan, FunctionBlockDiagramScanByScan) {
   const drawn_case cases[] = {
-      {"a block fed by its own output reads last scan's value", "FBD",
-       in_var(3, "1", 0, 40) + block(2, "ADD", "", 100, 10, "IN1=2:OUT IN2=3", "OUT") + out_var(4, "n", "2", 200, 10),
+      {"a block fed by its own output reads last scan's value",
+       "FBD",
+       in_var(3, "1", 0, 40) + block(2, "ADD", "", 100, 10, "IN1=2:OUT IN2=3", "OUT") +
+           out_var(4, "n", "2", 200, 10),
        {{"", 0, "n=1"}, {"", 1, "n=2"}, {"", 2, "n=3"}}},
-      {"by position, a reader drawn above its writer lags a scan", "FBD",
-       in_var(1, "a", 0, 100) + out_var(2, "x", "1", 100, 100) + in_var(3, "x", 0, 10) + out_var(4, "y", "3", 100, 10),
+      {"by position, a reader drawn above its writer lags a scan",
+       "FBD",
+       in_var(1, "a", 0, 100) + out_var(2, "x", "1", 100, 100) + in_var(3, "x", 0, 10) +
+           out_var(4, "y", "3", 100, 10),
        {{"a=TRUE", 0, "x=TRUE y=FALSE"}, {"", 1, "y=TRUE"}}},
-      {"executionOrderId comes before position", "FBD",
-       in_var(1, "a", 0, 100) + out_var(2, "x", "1", 100, 100, "executionOrderId=\"1\"") + in_var(3, "x", 0, 10) +
-           out_var(4, "y", "3", 100, 10, "executionOrderId=\"2\""),
+      {"executionOrderId comes before position",
+       "FBD",
+       in_var(1, "a", 0, 100) + out_var(2, "x", "1", 100, 100, "executionOrderId=\"1\"") +
+           in_var(3, "x", 0, 10) + out_var(4, "y", "3", 100, 10, "executionOrderId=\"2\""),
        {{"a=TRUE", 0, "x=TRUE y=TRUE"}}},
-      {"negated and rising pins", "FBD",
-       in_var(1, "a", 0, 10) + in_var(2, "b", 0, 30) + block(3, "AND", "", 100, 10, "IN1=1! IN2=2^", "OUT!") +
-           out_var(4, "x", "3", 200, 10),
-       {{"b=TRUE", 0, "x=FALSE"}, {"", 1, "x=TRUE"}, {"b=FALSE", 2, "x=TRUE"}, {"b=TRUE", 3, "x=FALSE"},
-        {"a=TRUE b=FALSE", 4, "x=TRUE"}, {"b=TRUE", 5, "x=TRUE"}}},
-      {"a connector and its continuation; SEL by formal names", "FBD",
-       in_var(1, "a", 0, 10) +
-           "<connector localId=\"2\" name=\"link\">" + at(100, 10) + from("1") + "</connector>\n" +
-           "<continuation localId=\"3\" name=\"LINK\">" + at(0, 100) + "<connectionPointOut/></continuation>\n" +
-           out_var(4, "x", "3", 100, 100) + in_var(5, "10", 0, 120) + in_var(6, "20", 0, 140) +
+      {"negated and rising pins",
+       "FBD",
+       in_var(1, "a", 0, 10) + in_var(2, "b", 0, 30) +
+           block(3, "AND", "", 100, 10, "IN1=1! IN2=2^", "OUT!") + out_var(4, "x", "3", 200, 10),
+       {{"b=TRUE", 0, "x=FALSE"},
+        {"", 1, "x=TRUE"},
+        {"b=FALSE", 2, "x=TRUE"},
+        {"b=TRUE", 3, "x=FALSE"},
+        {"a=TRUE b=FALSE", 4, "x=TRUE"},
+        {"b=TRUE", 5, "x=TRUE"}}},
+      {"a connector and its continuation; SEL by formal names",
+       "FBD",
+       in_var(1, "a", 0, 10) + "<connector localId=\"2\" name=\"link\">" + at(100, 10) + from("1") +
+           "</connector>\n" + "<continuation localId=\"3\" name=\"LINK\">" + at(0, 100) +
+           "<connectionPointOut/></continuation>\n" + out_var(4, "x", "3", 100, 100) +
+           in_var(5, "10", 0, 120) + in_var(6, "20", 0, 140) +
            block(7, "SEL", "", 100, 120, "G=3 IN0=5 IN1=6", "OUT") + out_var(8, "n", "7", 200, 120),
        {{"", 0, "x=FALSE n=10"}, {"a=TRUE", 1, "x=TRUE n=20"}}},
   };
@@ -299,20 +395,22 @@ std::string step(int id, const std::string& name, const std::string& src, int x,
 }
 std::string transition(int id, const std::string& src, const std::string& cond, int x, int y,
                        const std::string& attrs = "") {
-  return "<transition localId=\"" + std::to_string(id) + "\" " + attrs + ">" + at(x, y) + from(src) +
-         "<connectionPointOut/><condition><inline name=\"\"><ST><![CDATA[" + cond +
+  return "<transition localId=\"" + std::to_string(id) + "\" " + attrs + ">" + at(x, y) +
+         from(src) + "<connectionPointOut/><condition><inline name=\"\"><ST><![CDATA[" + cond +
          "]]></ST></inline></condition></transition>\n";
 }
 std::string joint(const char* kind, int id, const std::string& src) {
-  return "<" + std::string(kind) + " localId=\"" + std::to_string(id) + "\">" + from(src) + "</" + kind + ">\n";
+  return "<" + std::string(kind) + " localId=\"" + std::to_string(id) + "\">" + from(src) + "</" +
+         kind + ">\n";
 }
 std::string jump(int id, const std::string& target, const std::string& src) {
-  return "<jumpStep localId=\"" + std::to_string(id) + "\" targetName=\"" + target + "\">" + from(src) +
-         "</jumpStep>\n";
+  return "<jumpStep localId=\"" + std::to_string(id) + "\" targetName=\"" + target + "\">" +
+         from(src) + "</jumpStep>\n";
 }
 // Actions "N x", "L T#100ms x", "P := n := n + 1;" (an inline body).
 std::string actions(int id, int step_id, const std::vector<std::string>& list) {
-  std::string out = "<actionBlock localId=\"" + std::to_string(id) + "\">" + from(std::to_string(step_id));
+  std::string out =
+      "<actionBlock localId=\"" + std::to_string(id) + "\">" + from(std::to_string(step_id));
   for (const std::string& a : list) {
     std::istringstream in(a);
     std::string q, d, rest;
@@ -320,32 +418,39 @@ std::string actions(int id, int step_id, const std::vector<std::string>& list) {
     if (q == "L" || q == "D") in >> d;
     std::getline(in, rest);
     rest = rest.substr(1);
-    out += "<action qualifier=\"" + q + "\"" + (d.empty() ? "" : " duration=\"" + d + "\"") + ">" +
-           (rest.rfind(":= ", 0) == 0 ? "<inline><ST><![CDATA[" + rest.substr(3) + "]]></ST></inline>"
-                                       : "<reference name=\"" + rest + "\"/>") +
-           "</action>";
+    out +=
+        "<action qualifier=\"" + q + "\"" + (d.empty() ? "" : " duration=\"" + d + "\"") + ">" +
+        (rest.rfind(":= ", 0) == 0 ? "<inline><ST><![CDATA[" + rest.substr(3) + "]]></ST></inline>"
+                                   : "<reference name=\"" + rest + "\"/>") +
+        "</action>";
   }
   return out + "</actionBlock>\n";
 }
 
 TEST(PlcScan, ChartsAsDrawnScanByScan) {
   const drawn_case cases[] = {
-      {"alternatives: priority before position; a jump back", "SFC",
+      {"alternatives: priority before position; a jump back",
+       "SFC",
        step(1, "S0", "", 0, 0) + joint("selectionDivergence", 2, "1") +
-           transition(3, "2", "a", 0, 50, "priority=\"2\"") + transition(4, "2", "b", 100, 50, "priority=\"1\"") +
-           step(5, "S1", "3", 0, 100) + step(6, "S2", "4", 100, 100) + transition(7, "5", "c", 0, 150) +
-           transition(8, "6", "c", 100, 150) + joint("selectionConvergence", 9, "7 8") + jump(10, "S0", "9") +
-           actions(11, 5, {"N x"}) + actions(12, 6, {"N y"}),
-       {{"a=TRUE b=TRUE", 0, "x=FALSE y=TRUE"}, {"b=FALSE c=TRUE", 1, "y=FALSE"},
-        {"c=FALSE", 2, "x=TRUE y=FALSE"}, {"a=FALSE c=TRUE", 3, "x=FALSE"}}},
-      {"parallel branches and every qualifier; Step.T in a condition", "SFC",
-       step(1, "S0", "", 0, 0) + transition(2, "1", "a", 0, 50) + joint("simultaneousDivergence", 3, "2") +
-           step(4, "S1", "3", 0, 100) + step(5, "S2", "3", 100, 100) + transition(6, "4", "b", 0, 150) +
+           transition(3, "2", "a", 0, 50, "priority=\"2\"") +
+           transition(4, "2", "b", 100, 50, "priority=\"1\"") + step(5, "S1", "3", 0, 100) +
+           step(6, "S2", "4", 100, 100) + transition(7, "5", "c", 0, 150) +
+           transition(8, "6", "c", 100, 150) + joint("selectionConvergence", 9, "7 8") +
+           jump(10, "S0", "9") + actions(11, 5, {"N x"}) + actions(12, 6, {"N y"}),
+       {{"a=TRUE b=TRUE", 0, "x=FALSE y=TRUE"},
+        {"b=FALSE c=TRUE", 1, "y=FALSE"},
+        {"c=FALSE", 2, "x=TRUE y=FALSE"},
+        {"a=FALSE c=TRUE", 3, "x=FALSE"}}},
+      {"parallel branches and every qualifier; Step.T in a condition",
+       "SFC",
+       step(1, "S0", "", 0, 0) + transition(2, "1", "a", 0, 50) +
+           joint("simultaneousDivergence", 3, "2") + step(4, "S1", "3", 0, 100) +
+           step(5, "S2", "3", 100, 100) + transition(6, "4", "b", 0, 150) +
            transition(7, "5", "c AND S2.T >= T#20ms", 100, 150) + step(8, "S3", "6", 0, 200) +
            step(9, "S4", "7", 100, 200) + joint("simultaneousConvergence", 10, "8 9") +
            transition(11, "10", "NOT a", 0, 250) + jump(12, "S0", "11") +
-           actions(13, 4, {"P := n := n + 1;", "L T#100ms x", "S y"}) + actions(14, 5, {"D T#50ms z"}) +
-           actions(15, 9, {"R y"}),
+           actions(13, 4, {"P := n := n + 1;", "L T#100ms x", "S y"}) +
+           actions(14, 5, {"D T#50ms z"}) + actions(15, 9, {"R y"}),
        {{"a=TRUE", 0, "n=1 x=TRUE y=TRUE z=FALSE"},
         {"", 60, "n=1 x=TRUE z=TRUE"},
         {"", 100, "x=FALSE y=TRUE"},
@@ -353,14 +458,17 @@ TEST(PlcScan, ChartsAsDrawnScanByScan) {
         {"c=TRUE", 120, "y=FALSE z=FALSE"},
         {"a=FALSE", 130, "y=FALSE"},
         {"a=TRUE b=FALSE c=FALSE", 140, "n=2 x=TRUE"}}},
-      {"a condition and an action of the POU, by reference", "SFC",
-       step(1, "S0", "", 0, 0) +
-           "<transition localId=\"2\">" + at(0, 50) + from("1") +
-           "<condition><reference name=\"go\"/></condition></transition>\n" + step(3, "S1", "2", 0, 100) +
-           transition(4, "3", "NOT a", 0, 150) + jump(5, "S0", "4") + actions(6, 3, {"N count"}),
+      {"a condition and an action of the POU, by reference",
+       "SFC",
+       step(1, "S0", "", 0, 0) + "<transition localId=\"2\">" + at(0, 50) + from("1") +
+           "<condition><reference name=\"go\"/></condition></transition>\n" +
+           step(3, "S1", "2", 0, 100) + transition(4, "3", "NOT a", 0, 150) + jump(5, "S0", "4") +
+           actions(6, 3, {"N count"}),
        {{"a=TRUE b=TRUE", 0, "n=0"}, {"b=FALSE", 1, "n=1"}, {"", 2, "n=2"}, {"a=FALSE", 3, "n=2"}},
-       "<actions><action name=\"count\"><body><ST><xhtml:p><![CDATA[n := n + 1;]]></xhtml:p></ST></body>"
-       "</action></actions><transitions><transition name=\"go\"><body><ST><xhtml:p><![CDATA[go := a AND "
+       "<actions><action name=\"count\"><body><ST><xhtml:p><![CDATA[n := n + "
+       "1;]]></xhtml:p></ST></body>"
+       "</action></actions><transitions><transition name=\"go\"><body><ST><xhtml:p><![CDATA[go := "
+       "a AND "
        "NOT b;]]></xhtml:p></ST></body></transition></transitions>"},
   };
   for (const drawn_case& c : cases) EXPECT_EQ(run_drawn(c), "") << c.name;
@@ -372,7 +480,8 @@ TEST(PlcFiles, ChartsRefusedByName) {
     std::string elements;
     const char* message;
   } cases[] = {
-      {step(1, "S0", "2", 0, 0) + transition(2, "1", "a", 0, 50), "POU main: the chart has no initial step"},
+      {step(1, "S0", "2", 0, 0) + transition(2, "1", "a", 0, 50),
+       "POU main: the chart has no initial step"},
       {step(1, "S0", "", 0, 0) + transition(2, "1", "a", 0, 50) + jump(3, "S9", "2"),
        "POU main, element localId 3: jump to S9, which is not a step of the chart"},
       {step(1, "S0", "", 0, 0) + "<macroStep localId=\"2\" name=\"M\"/>\n",
@@ -385,16 +494,19 @@ TEST(PlcFiles, ChartsRefusedByName) {
       {step(1, "S0", "", 0, 0) + actions(2, 1, {"N n"}),
        "POU main: step S0: n is neither an action of the POU nor a BOOL variable"},
       {step(1, "S0", "", 0, 0) + "<transition localId=\"2\">" + from("1") +
-           "<condition><reference name=\"nope\"/></condition></transition>\n" + step(3, "S1", "2", 0, 0),
+           "<condition><reference name=\"nope\"/></condition></transition>\n" +
+           step(3, "S1", "2", 0, 0),
        "POU main, element localId 2: no transition named nope in the POU"},
       {step(1, "S0", "", 0, 0) + transition(2, "1", "a", 0, 50),
        "POU main, element localId 2: a transition needs a step before and after it"},
-      {step(1, "S0", "", 0, 0) + step(2, "s0", "", 0, 0), "POU main, element localId 2: step s0 is drawn twice"},
+      {step(1, "S0", "", 0, 0) + step(2, "s0", "", 0, 0),
+       "POU main, element localId 2: step s0 is drawn twice"},
   };
   for (const auto& c : cases) {
     const std::string pou = "<pou name=\"main\" pouType=\"program\"><interface><localVars>" +
                             xml_var("a", "BOOL") + xml_var("x", "BOOL") + xml_var("n", "INT") +
-                            "</localVars></interface><body><SFC>\n" + c.elements + "</SFC></body></pou>";
+                            "</localVars></interface><body><SFC>\n" + c.elements +
+                            "</SFC></body></pou>";
     project p;
     error e;
     ASSERT_TRUE(read_project(xml_project(tc6_201, pou), "t.xml", &p, &e));
@@ -424,7 +536,8 @@ TEST(PlcFiles, StructuredTextInEveryWrappingRunsAlike) {
   for (const auto& c : cases) {
     project p;
     error e;
-    ASSERT_TRUE(read_project(xml_project(c.ns, xml_pou("main", c.body)), "t.xml", &p, &e)) << e.text();
+    ASSERT_TRUE(read_project(xml_project(c.ns, xml_pou("main", c.body)), "t.xml", &p, &e))
+        << e.text();
     const program* prog = nullptr;
     ASSERT_TRUE(choose_program(p, "", &prog, &e)) << c.ns << ": " << e.text();
     runtime rt;
@@ -441,8 +554,10 @@ TEST(PlcFiles, StructuredTextInEveryWrappingRunsAlike) {
   // Errors in a body point at the line of the file.
   project p;
   error e;
-  ASSERT_TRUE(read_project(xml_project(tc6_201, xml_pou("main", "<ST><xhtml:p><![CDATA[x := a;\ny := b;]]></xhtml:p></ST>")),
-                           "t.xml", &p, &e));
+  ASSERT_TRUE(read_project(
+      xml_project(tc6_201,
+                  xml_pou("main", "<ST><xhtml:p><![CDATA[x := a;\ny := b;]]></xhtml:p></ST>")),
+      "t.xml", &p, &e));
   const program* prog = nullptr;
   ASSERT_TRUE(choose_program(p, "", &prog, &e));
   runtime rt;
@@ -458,11 +573,14 @@ TEST(PlcFiles, TheProgramToRun) {
     const char* given;
     const char* chosen;  // "" for an error
   } cases[] = {
-      {"<task name=\"t\" interval=\"T#20ms\"><pouInstance name=\"i\" typeName=\"second\"/></task>", "", "second"},
+      {"<task name=\"t\" interval=\"T#20ms\"><pouInstance name=\"i\" typeName=\"second\"/></task>",
+       "", "second"},
       {"<pouInstance name=\"i\" type=\"SECOND\"/>", "", "second"},
       {"<task name=\"t\"><pouInstance name=\"i\" typeName=\"second\"/></task>", "first", "first"},
       {"", "", ""},
-      {"<task name=\"t\"><pouInstance name=\"i\" typeName=\"first\"/><pouInstance name=\"j\" typeName=\"second\"/></task>", "", ""},
+      {"<task name=\"t\"><pouInstance name=\"i\" typeName=\"first\"/><pouInstance name=\"j\" "
+       "typeName=\"second\"/></task>",
+       "", ""},
   };
   for (const auto& c : cases) {
     project p;
@@ -477,11 +595,11 @@ TEST(PlcFiles, TheProgramToRun) {
 TEST(PlcFiles, VariablesBindByNameThenByAddress) {
   const char* text =
       "PROGRAM p\nVAR\n"
-      "  A AT %IX0.3 : BOOL;\n"    // a by its name, whatever its address
-      "  i8 AT %IX1.0 : BOOL;\n"   // input 8 under flat, nothing under openplc
+      "  A AT %IX0.3 : BOOL;\n"   // a by its name, whatever its address
+      "  i8 AT %IX1.0 : BOOL;\n"  // input 8 under flat, nothing under openplc
       "  w2 AT %IW2 : INT;\n"
       "  Y : BOOL;\n"
-      "  q0 AT %QX100.0 : BOOL;\n" // output 0 under openplc
+      "  q0 AT %QX100.0 : BOOL;\n"  // output 0 under openplc
       "  m AT %MX0.0 : BOOL;\n"
       "END_VAR\nEND_PROGRAM\n";
   std::vector<program> ps;
@@ -495,7 +613,8 @@ TEST(PlcFiles, VariablesBindByNameThenByAddress) {
   ASSERT_TRUE(plant_signals_of("a,b,c,d,e,f,g,h,i/x,y", &plant, &message));
   auto links = [&](const std::vector<plc::link>& ls) {
     std::string s;
-    for (const plc::link& l : ls) s += rt.prog().vars[l.var].name + "=" + std::to_string(l.signal) + " ";
+    for (const plc::link& l : ls)
+      s += rt.prog().vars[l.var].name + "=" + std::to_string(l.signal) + " ";
     return s;
   };
   binding b;
@@ -512,7 +631,8 @@ TEST(PlcFiles, VariablesBindByNameThenByAddress) {
             "t.st:3: warning: variable A is the plant's input a by its name, but its address "
             "%IX0.3 is %IX0.0 or %IW0 under this map");
   EXPECT_FALSE(bind(rt.prog(), plant, address_map::openplc, &b, &e));
-  EXPECT_NE(e.message.find("variable i8: address %IX1.0 is outside the plant (9 inputs)"), std::string::npos);
+  EXPECT_NE(e.message.find("variable i8: address %IX1.0 is outside the plant (9 inputs)"),
+            std::string::npos);
 }
 
 // Every real project of the corpus is checked or refused by name; none
@@ -524,7 +644,8 @@ TEST(PlcFiles, RealProjectsAreCheckedOrRefusedByName) {
   const std::string files = testsupport::output_of("find '" + corpus + "' -name '*.xml' | sort");
   std::istringstream in(files);
   int n = 0;
-  const std::regex refused(".*\\.xml(:[0-9]+)?: (POU [^:]+: .* is not supported.*|no program to run.*)");
+  const std::regex refused(
+      ".*\\.xml(:[0-9]+)?: (POU [^:]+: .* is not supported.*|no program to run.*)");
   for (std::string f; std::getline(in, f);) {
     ++n;
     const child_result r = testsupport::run_program({plc_program(), "--check", f}, 60000);

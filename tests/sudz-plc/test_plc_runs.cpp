@@ -28,8 +28,8 @@ TEST(PlcRun, TheGateProgramsReachTheirGoalCleanly) {
   const std::string table =
       shell("timeout -s KILL 300 " + build_dir() + "/src/sudz-grade/sudz-grade --plant sudz-gate " +
                 "--scenario " + dir.file("scenario") + " --minutes 0.3 --idle 2 --out " +
-                dir.file("out") + " '" + plc + "portail.st --vcd " + dir.file("st.vcd") + "' '" + plc +
-                "portail.xml' 2>&1",
+                dir.file("out") + " '" + plc + "portail.st --vcd " + dir.file("st.vcd") + "' '" +
+                plc + "portail.xml' 2>&1",
             &status);
   EXPECT_EQ(status, 0) << table;
   int rows = 0;
@@ -45,7 +45,9 @@ TEST(PlcRun, TheGateProgramsReachTheirGoalCleanly) {
   // GTKWave's converter reads the VCD and gives back the opening motor
   // started once and stopped at the end switch.
   const std::string fst = dir.file("st.fst");
-  ASSERT_EQ(std::system(("vcd2fst '" + dir.file("st.vcd") + "' '" + fst + "' >/dev/null 2>&1").c_str()), 0);
+  ASSERT_EQ(
+      std::system(("vcd2fst '" + dir.file("st.vcd") + "' '" + fst + "' >/dev/null 2>&1").c_str()),
+      0);
   const std::string back = shell("fst2vcd '" + fst + "' 2>/dev/null");
   std::string code, mo;
   std::istringstream in(back);
@@ -65,15 +67,18 @@ TEST(PlcRun, TheGateProgramsReachTheirGoalCleanly) {
 
 namespace {
 
-std::string plc_program() { return build_dir() + "/src/sudz-plc/sudz-plc"; }
+std::string plc_program() {
+  return build_dir() + "/src/sudz-plc/sudz-plc";
+}
 
 // The command line without a simulator: what is printed and the status.
 TEST(PlcRun, CommandLineTable) {
   testsupport::temp_dir dir;
   testsupport::write_file(dir.file("two.st"), "PROGRAM a\nEND_PROGRAM\nPROGRAM b\nEND_PROGRAM\n");
-  testsupport::write_file(dir.file("soft.st"),
-                          "PROGRAM soft\nVAR\n  open AT %QX100.0 : BOOL;\n  Bp AT %IX100.1 : BOOL;\n"
-                          "END_VAR\nopen := Bp;\nEND_PROGRAM\n");
+  testsupport::write_file(
+      dir.file("soft.st"),
+      "PROGRAM soft\nVAR\n  open AT %QX100.0 : BOOL;\n  Bp AT %IX100.1 : BOOL;\n"
+      "END_VAR\nopen := Bp;\nEND_PROGRAM\n");
   const std::string gate = source_dir() + "/examples/plc/portail.st";
   struct row {
     std::string args;
@@ -113,16 +118,17 @@ TEST(PlcRun, CommandLineTable) {
 TEST(PlcRun, AScanThatCannotEndStopsTheProgramSafely) {
   testsupport::temp_dir dir;
   const std::string bad = dir.file("spin.st"), summary = dir.file("t.sum");
-  testsupport::write_file(bad, "PROGRAM spin\nVAR Mo, Bp : BOOL; n : DINT; END_VAR\nMo := TRUE;\n"
-                               "WHILE Bp DO\n  n := n + 1;\nEND_WHILE;\nEND_PROGRAM\n");
-  sim_process sim = sim_process::raw(
-      {build_dir() + "/src/sudz-trace/sudz-trace", "--rules",
-       build_dir() + "/src/sudz-gate/sudz-gate.rules", "--set", "Bp=1@1", "--stop-after", "6",
-       "--summary", summary, "--", plc_program(), bad},
-      build_dir() + "/src/sudz-gate/sudz-gate");
+  testsupport::write_file(bad,
+                          "PROGRAM spin\nVAR Mo, Bp : BOOL; n : DINT; END_VAR\nMo := TRUE;\n"
+                          "WHILE Bp DO\n  n := n + 1;\nEND_WHILE;\nEND_PROGRAM\n");
+  sim_process sim =
+      sim_process::raw({build_dir() + "/src/sudz-trace/sudz-trace", "--rules",
+                        build_dir() + "/src/sudz-gate/sudz-gate.rules", "--set", "Bp=1@1",
+                        "--stop-after", "6", "--summary", summary, "--", plc_program(), bad},
+                       build_dir() + "/src/sudz-gate/sudz-gate");
   sim.wait_exit(120);
-  ASSERT_TRUE(wait_until([&] { return testsupport::read_file(summary).find("findings=") != std::string::npos; },
-                         30));
+  ASSERT_TRUE(wait_until(
+      [&] { return testsupport::read_file(summary).find("findings=") != std::string::npos; }, 30));
   const std::string sum = testsupport::read_file(summary);
   EXPECT_NE(sum.find("controller_end=exited with status 1"), std::string::npos) << sum;
   EXPECT_NE(sim.stderr_text().find("spin.st:4: POU spin: loops ran more than 1000000 rounds in one "
