@@ -1,0 +1,140 @@
+// sudz-plc driving a real plant: the gate's programs graded by sudz-grade,
+// which runs each through sudz-trace under its own Xvfb; its command line;
+// a program whose scan cannot end.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_support.h"
+#include "support/child_process.h"
+
+using namespace e2e;
+
+namespace {
+
+// Both gate programs, Structured Text and function blocks, graded in one
+// batch: each opens the gate without a finding; the first writes its VCD.
+TEST(PlcRun, TheGateProgramsReachTheirGoalCleanly) {
+  testsupport::temp_dir dir;
+  // The operator presses the button one second in.
+  testsupport::write_file(dir.file("scenario"), "set Bp=1@1+0.5\n");
+  const std::string plc = build_dir() + "/src/sudz-plc/sudz-plc " + source_dir() + "/examples/plc/";
+  int status = -1;
+  const std::string table =
+      shell("timeout -s KILL 300 " + build_dir() + "/src/sudz-grade/sudz-grade --plant sudz-gate " +
+                "--scenario " + dir.file("scenario") + " --minutes 0.3 --idle 2 --out " +
+                dir.file("out") + " '" + plc + "portail.st --vcd " + dir.file("st.vcd") + "' '" +
+                plc + "portail.xml' 2>&1",
+            &status);
+  EXPECT_EQ(status, 0) << table;
+  int rows = 0;
+  for (size_t row = table.find("| sudz-plc | "); row != std::string::npos;
+       row = table.find("| sudz-plc | ", row + 1)) {
+    ++rows;
+    const std::string line = table.substr(row, table.find('\n', row) - row);
+    EXPECT_NE(line.find("| sudz-plc | yes, "), std::string::npos) << line;
+    EXPECT_NE(line.find(" | none | none | "), std::string::npos) << line;
+    EXPECT_NE(line.find("controller exited with status 0"), std::string::npos) << line;
+  }
+  EXPECT_EQ(rows, 2) << table;
+  // GTKWave's converter reads the VCD and gives back the opening motor
+  // started once and stopped at the end switch.
+  const std::string fst = dir.file("st.fst");
+  ASSERT_EQ(
+      std::system(("vcd2fst '" + dir.file("st.vcd") + "' '" + fst + "' >/dev/null 2>&1").c_str()),
+      0);
+  const std::string back = shell("fst2vcd '" + fst + "' 2>/dev/null");
+  std::string code, mo;
+  std::istringstream in(back);
+  for (std::string w; in >> w;) {
+    if (w == "$var") {
+      std::string type, size, c, n;
+      in >> type >> size >> c >> n;
+      if (n == "Mo") code = c;
+    } else if (!code.empty() && (w[0] == '0' || w[0] == '1') && w.substr(1) == code) {
+      mo += w[0];
+    }
+  }
+  EXPECT_EQ(mo, "010") << back;
+}
+
+}  // namespace
+
+namespace {
+
+std::string plc_program() {
+  return build_dir() + "/src/sudz-plc/sudz-plc";
+}
+
+// The command line without a simulator: what is printed and the status.
+TEST(PlcRun, CommandLineTable) {
+  testsupport::temp_dir dir;
+  testsupport::write_file(dir.file("two.st"), "PROGRAM a\nEND_PROGRAM\nPROGRAM b\nEND_PROGRAM\n");
+  testsupport::write_file(
+      dir.file("soft.st"),
+      "PROGRAM soft\nVAR\n  open AT %QX100.0 : BOOL;\n  Bp AT %IX100.1 : BOOL;\n"
+      "END_VAR\nopen := Bp;\nEND_PROGRAM\n");
+  const std::string gate = source_dir() + "/examples/plc/portail.st";
+  struct row {
+    std::string args;
+    int status;
+    std::string says;
+  };
+  const std::vector<row> rows = {
+      {"--check " + gate, 0, "no error (program portail; signals of sudz-gate)"},
+      {"--check --plant sudz-gate --map openplc " + dir.file("soft.st"), 0,
+       "  output  0  Mo       %QX100.0  %QW100  open\n"},
+      {"--check --plant sudz-gate --map openplc " + dir.file("soft.st"), 0,
+       "warning: variable Bp is the plant's input Bp by its name, but its address %IX100.1 is "
+       "%IX100.0 or %IW100 under this map"},
+      {"--check --plant sudz-gate " + dir.file("soft.st"), 1,
+       "variable open: address %QX100.0 is outside the plant (3 outputs)"},
+      {"--check --pou b " + dir.file("two.st"), 0, "no error (program b;"},
+      {"--check " + dir.file("two.st"), 1, "several programs: a, b; choose one with --pou NAME"},
+      {"--check --map sideways " + gate, 1, "unknown map \"sideways\" (flat or openplc)"},
+      {"--check --plant toaster " + gate, 1, "unknown plant \"toaster\""},
+      {"--check " + dir.file("none.st"), 1, "cannot read"},
+      {gate, 1, "no exchange area"},
+      {"", 1, "no file given"},
+      {"--view " + gate, 1, "unknown option --view"},
+      {"--help", 0, "usage: sudz sudz-plc"},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.args);
+    int status = -1;
+    const std::string out = shell(plc_program() + " " + r.args + " 2>&1", &status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == r.status) << out;
+    EXPECT_NE(out.find(r.says), std::string::npos) << out;
+  }
+}
+
+// A scan that cannot end, started by the simulator: the message on standard
+// error and exit status 1.
+TEST(PlcRun, AScanThatCannotEndStopsTheProgramSafely) {
+  testsupport::temp_dir dir;
+  const std::string bad = dir.file("spin.st"), summary = dir.file("t.sum");
+  testsupport::write_file(bad,
+                          "PROGRAM spin\nVAR Mo, Bp : BOOL; n : DINT; END_VAR\nMo := TRUE;\n"
+                          "WHILE Bp DO\n  n := n + 1;\nEND_WHILE;\nEND_PROGRAM\n");
+  sim_process sim =
+      sim_process::raw({build_dir() + "/src/sudz-trace/sudz-trace", "--rules",
+                        build_dir() + "/src/sudz-gate/sudz-gate.rules", "--set", "Bp=1@1",
+                        "--stop-after", "6", "--summary", summary, "--", plc_program(), bad},
+                       build_dir() + "/src/sudz-gate/sudz-gate");
+  sim.wait_exit(120);
+  ASSERT_TRUE(wait_until(
+      [&] { return testsupport::read_file(summary).find("findings=") != std::string::npos; }, 30));
+  const std::string sum = testsupport::read_file(summary);
+  EXPECT_NE(sum.find("controller_end=exited with status 1"), std::string::npos) << sum;
+  EXPECT_NE(sim.stderr_text().find("spin.st:4: POU spin: loops ran more than 1000000 rounds in one "
+                                   "scan: the scan stops"),
+            std::string::npos)
+      << sim.stderr_text();
+}
+
+}  // namespace
