@@ -56,10 +56,10 @@ class pid_loop {
   }
 
  private:
-  // Derivative of the measurement, through a first-order filter of td/8.
+  // Derivative of the measurement, through a first-order filter of td/2 against its noise.
   void derivative_step(double measure, double dt) {
     if (started_ && td_ > 0) {
-      const double filter = td_ / 8;
+      const double filter = td_ / 2;
       const double raw = -gain_ * td_ * (measure - last_) / dt;
       derivative_ += (raw - derivative_) * dt / (filter + dt);
     }

@@ -1,12 +1,11 @@
 // A trend chart of the last minute: two panels, one above the other, each with three traces
 // (a measurement, its set point and the output that drives it), recorded every cycle.
 //
-// The chart is a sweep: a pen writes one new column every cycles_per_column cycles from left to
-// right and starts again at the left, leaving a blank column just after the newest, so that
-// the newest minute is always on show. A column shows its own samples only, each trace a
-// vertical stroke from the previous column's value to its own, so painting a column never
-// touches another: painting the new columns alone leaves the same pixels as painting the whole
-// chart.
+// A new column is completed every cycles_per_column cycles, the newest at the right. A column
+// shows its own sample only, each trace a vertical stroke from the previous column's value to
+// its own, so painting a column never touches another. New columns are painted by shifting
+// what is on show to the left on the X server (a copy within the window) and painting only
+// them at the right: the same pixels as painting the whole chart.
 #ifndef SUDZ_TANK_TREND_CHART_H
 #define SUDZ_TANK_TREND_CHART_H
 
@@ -42,15 +41,16 @@ class trend_chart {
   int panel_height() const { return panel_h_; }
 
  private:
-  void paint_column(int column);  // from the samples it holds, or blank
+  void paint_column(int column);  // from the sample it shows, or blank
+  void shift(int n);              // what is on show, n columns to the left
 
   int x_, y_, panel_h_, gap_;
   sample full_;
   std::array<unsigned, traces> colour_;
   unsigned background_;
-  std::vector<sample> ring_;  // column k's sample at k % columns
+  std::vector<sample> ring_;  // sample k at k % ring_.size()
   long written_ = 0;          // columns completed
-  long painted_ = 0;          // columns painted
+  long painted_ = 0;          // columns completed when last painted
   int in_column_ = 0;         // cycles recorded towards the next column
 };
 
