@@ -36,6 +36,7 @@ struct plant_run {
 };
 
 bool run_plant(const char* plant, const char* controller, double seconds, plant_run* out) {
+  std::fflush(stdout);  // or the child would write what is buffered once more
   const pid_t pid = fork();
   if (pid == 0) {
     freopen("/dev/null", "w", stdout);
