@@ -172,7 +172,7 @@ void draw_bar(int x, int y, int percent) {
 
 // What never changes: walls, pipes, the stirrer's motor, the probe, the chart's frames and
 // legends.
-void draw_scenery(Fl_Color ground) {
+void draw_scenery() {
   fl_rectf(tank_x - 3, tank_y - 6, 3, tank_h + 9, FL_DARK3);  // walls and bottom
   fl_rectf(tank_x + tank_w, tank_y - 6, 3, tank_h + 9, FL_DARK3);
   fl_rectf(tank_x - 3, tank_y + tank_h, tank_w + 6, 3, FL_DARK3);
@@ -213,7 +213,6 @@ void draw_scenery(Fl_Color ground) {
   }
   fl_drw_String(FL_ALIGN_LEFT | FL_ALIGN_INSIDE, chart_x, chart_y + 2 * panel_h + panel_gap + 4,
                 300, 16, FL_BLACK, 11, FL_TIMES, "la derniere minute");
-  (void)ground;
 }
 
 // The water's colour: from blue when cold to red when hot, in steps of 10 degC.
@@ -270,13 +269,12 @@ struct tank_view {
   tank_model* model;
   trend_chart* chart;
   int inputs[tank_input_count] = {};
-  int outputs[tank_output_count] = {};
   int draw_off = 0;
   long cycles = 0;
 };
 
 void add_tank_parts(plant_drawing& d, tank_view& v, Fl_Color ground) {
-  d.add([](std::string&) {}, [ground] { draw_scenery(ground); });
+  d.add([](std::string&) {}, [] { draw_scenery(); });
   d.add(
       [&v](std::string& look) {
         const tank_look l = look_of(*v.model, v.cycles);
@@ -399,7 +397,6 @@ int main(int argc, char** argv) {
   };
   hooks.step = [&](const int* outputs) -> const char* {
     view.draw_off = static_cast<int>(std::lround(w.draw_off->value()));
-    std::copy(outputs, outputs + tank_output_count, view.outputs);
     const tank_alarm alarm = model->step(outputs, view.draw_off);
     ++view.cycles;
     const int* in = view.inputs;
