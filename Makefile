@@ -4,7 +4,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run run-sorter run-gate test test-sanitize bench install screenshot fuzz clean deb test-deb
+.PHONY: all deps build run run-sorter run-gate run-tank test test-sanitize bench install screenshot fuzz clean deb test-deb
 
 all: build
 
@@ -28,6 +28,10 @@ run-sorter: build
 # Starts the automatic gate with the bundled gate-programme controller.
 run-gate: build
 	@bash scripts/run-gate $(BUILD)
+
+# Starts the heated tank with the bundled PID controller.
+run-tank: build
+	@bash scripts/run-tank $(BUILD)
 
 # Every test, under a private Xvfb where a test needs a display.
 test: build

@@ -88,6 +88,10 @@ sudz --help >help.txt || fail "sudz --help failed"
 grep -q "sudz" help.txt || fail "sudz --help says nothing: $(cat help.txt)"
 [ "$(man -w sudz)" = /usr/share/man/man1/sudz.1.gz ] || fail "man -w sudz: $(man -w sudz)"
 man -P cat sudz 2>/dev/null | grep -q "automemlink" || fail "man sudz does not show the page"
+# The heated tank is packaged with the other plants, its manual and its controllers' sources.
+sudz-tank --help | grep -q "SPl" || fail "sudz-tank --help says nothing of its signals"
+[ "$(man -w sudz-tank)" = /usr/share/man/man1/sudz-tank.1.gz ] || fail "man -w sudz-tank: $(man -w sudz-tank)"
+[ -f /usr/share/doc/sudz/examples/tank/tank_pid.cpp ] || fail "the tank's PID controller is not in the examples"
 
 echo "== a controller through pkg-config"
 cat >ctrl.cpp <<'CPP'
