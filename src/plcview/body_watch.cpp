@@ -28,16 +28,27 @@ void body_watch::show_window() {
 }
 
 void body_watch::poll() {
-  if (window_) Fl::check();
+  if (!window_) return;
+  Fl::check();
+  flush();
+}
+
+void body_watch::flush() {
+  constexpr auto period = std::chrono::milliseconds(40);
+  const auto now = std::chrono::steady_clock::now();
+  if (!window_->shown() || now - last_ < period) return;
+  window_->update(pending_);
+  pending_ = false;
+  last_ = now;
 }
 
 void body_watch::after_scan(const plc::runtime& rt, const std::vector<int>& inputs,
                             const std::vector<int>& outputs) {
   if (!window_ || !window_->shown()) return;
-  const bool changed = refresh(m_, rt);
+  pending_ = refresh(m_, rt) || pending_;
   s_.inputs = inputs;
   s_.outputs = outputs;
-  window_->update(changed);
+  flush();
 }
 
 }  // namespace plcview

@@ -4,6 +4,7 @@
 #ifndef PLCVIEW_BODY_WATCH_H
 #define PLCVIEW_BODY_WATCH_H
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,7 +29,8 @@ class body_watch {
   // Lets the window handle its events; cheap when nothing happened.
   void poll();
   // After a scan: the program's state and the plant's signals as they are
-  // now; only what changed is redrawn.
+  // now; only what changed is redrawn, at most 25 times a second (a timer's
+  // elapsed time changes at every scan), the last change always shown.
   void after_scan(const plc::runtime& rt, const std::vector<int>& inputs,
                   const std::vector<int>& outputs);
   const body_model& model() const { return m_; }
@@ -36,7 +38,10 @@ class body_watch {
  private:
   body_model m_;
   signals s_;
+  void flush();
   std::unique_ptr<body_window> window_;
+  bool pending_ = false;
+  std::chrono::steady_clock::time_point last_;
 };
 
 }  // namespace plcview
