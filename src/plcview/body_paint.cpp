@@ -179,9 +179,10 @@ void paint_text(painter& p, const body_model& m) {
     const double y = 20 + text_row * static_cast<double>(k + 1);
     p.text(m.lines[k], 20, y, -1, black, 11, false, true);
     std::string values;
-    for (int v : m.line_vars[k]) {
+    for (const text_value& v : m.line_values[k]) {
+      if (!v.known) continue;
       if (!values.empty()) values += ", ";
-      values += m.var_names[v] + " = " + value_text(m.var_now[v]);
+      values += v.name + " = " + value_text(v.now);
     }
     p.text(values, values_x, y, -1, value_ink);
   }

@@ -383,10 +383,15 @@ void read_text_lines(const std::string& text, const plc::program& prog, body_mod
     }
   }
   while (!m->lines.empty() && trimmed(m->lines.back()).empty()) m->lines.pop_back();
-  // The variables each line names, outside comments.
+  // The variables and instance outputs (t.Q) each line names, outside
+  // comments, each once.
   bool comment = false;
+  auto word_end = [](const std::string& l, size_t j) {
+    while (j < l.size() && (std::isalnum(static_cast<unsigned char>(l[j])) || l[j] == '_')) ++j;
+    return j;
+  };
   for (const std::string& l : m->lines) {
-    std::vector<int> vars;
+    std::vector<text_value> values;
     for (size_t i = 0; i < l.size();) {
       if (comment) {
         const size_t end = l.find("*)", i);
@@ -399,21 +404,24 @@ void read_text_lines(const std::string& text, const plc::program& prog, body_mod
       } else if (l.compare(i, 2, "//") == 0) {
         break;
       } else if (std::isalpha(static_cast<unsigned char>(l[i])) || l[i] == '_') {
-        size_t j = i;
-        while (j < l.size() && (std::isalnum(static_cast<unsigned char>(l[j])) || l[j] == '_')) ++j;
-        const int v = prog.find(l.substr(i, j - i));
-        if (v >= 0 && !prog.vars[v].is_fb && !prog.vars[v].wire &&
-            std::find(vars.begin(), vars.end(), v) == vars.end())
-          vars.push_back(v);
+        size_t j = word_end(l, i);
+        if (j + 1 < l.size() && l[j] == '.' && std::isalpha(static_cast<unsigned char>(l[j + 1])))
+          j = word_end(l, j + 1);
+        text_value v;
+        v.name = l.substr(i, j - i);
+        v.live = source_of(v.name, prog);
+        const bool seen = std::any_of(values.begin(), values.end(), [&](const text_value& o) {
+          return plc::same_name(o.name, v.name);
+        });
+        if (!seen && (v.live.k == source::kind::variable || v.live.k == source::kind::member))
+          values.push_back(v);
         i = j;
       } else {
         ++i;
       }
     }
-    m->line_vars.push_back(vars);
+    m->line_values.push_back(values);
   }
-  m->var_now.assign(prog.vars.size(), plc::value());
-  for (const plc::variable& v : prog.vars) m->var_names.push_back(v.name);
   m->width = text_values_x(*m) + 320;
   m->height = 40 + text_row * static_cast<double>(m->lines.size());
 }
@@ -593,12 +601,8 @@ bool refresh(body_model& m, const plc::runtime& rt) {
           update(p.live, rt, &p.now, &p.known, p.negated && e.k == element::kind::in_variable) ||
           changed;
   }
-  for (const std::vector<int>& vars : m.line_vars) {
-    for (int v : vars) {
-      const plc::value now = rt.get(v);
-      if (!same(now, m.var_now[v])) m.var_now[v] = now, changed = true;
-    }
-  }
+  for (std::vector<text_value>& line : m.line_values)
+    for (text_value& v : line) changed = update(v.live, rt, &v.now, &v.known) || changed;
   return changed;
 }
 

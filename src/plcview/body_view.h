@@ -85,17 +85,23 @@ struct wire {
   std::vector<point> points;    // from the producer to the consumer
 };
 
+// A variable or an instance's output (t.Q) named in a line of text.
+struct text_value {
+  std::string name;  // as written
+  source live;
+  plc::value now;
+  bool known = false;
+};
+
 struct body_model {
   std::string pou, language;  // "LD", "FBD", "SFC", "ST"
   bool placed_by_graphviz = false;
   double width = 0, height = 0;
   std::vector<element> elements;
   std::vector<wire> wires;
-  // Structured Text: the lines, and per line the variables it names.
+  // Structured Text: the lines, and per line the values it names.
   std::vector<std::string> lines;
-  std::vector<std::vector<int>> line_vars;
-  std::vector<plc::value> var_now;  // per variable of the program
-  std::vector<std::string> var_names;
+  std::vector<std::vector<text_value>> line_values;
   // The value an input pin receives: the OR of its wires' sources.
   bool input_value(int element, int pin, plc::value* out) const;
 };

@@ -45,8 +45,17 @@ const element* by_id(const body_model& m, long id) {
 }
 
 // What the drawing shows of "id" (on/off), "id.PIN" (an output pin's
-// value) or "id<PIN" (the value an input pin receives).
+// value), "id<PIN" (the value an input pin receives) or "Ln" (the values
+// written after line n of a text: "name:value,...").
 std::string shown(const body_model& m, const std::string& what) {
+  if (what[0] == 'L') {
+    const size_t line = std::atol(what.c_str() + 1) - 1;
+    if (line >= m.line_values.size()) return "no line " + what;
+    std::string out;
+    for (const text_value& v : m.line_values[line])
+      out += (out.empty() ? "" : ",") + v.name + ":" + plc::to_text(v.now);
+    return out;
+  }
   const size_t sep = what.find_first_of(".<");
   const long id = std::atol(what.substr(0, sep).c_str());
   const element* e = by_id(m, id);
@@ -117,6 +126,14 @@ TEST(BodyView, LiveStateOfEachDrawnElement) {
            {"a=TRUE b=TRUE", 0, "12<IN1=TRUE 12<IN2=TRUE 12.OUT=TRUE 13<PT=T#100ms 13.Q=FALSE"},
            {"", 60, "13.ET=T#60ms 13.Q=FALSE 20<=TRUE 21<=FALSE"},
            {"b=FALSE", 100, "12<IN2=FALSE 12.OUT=FALSE 13.Q=TRUE 21<=TRUE"},
+       }},
+      {"Structured Text: the values each line names, comments left out",
+       "PROGRAM txt\nVAR a, b, x : BOOL; t : TON; END_VAR\n(* x and b *)\n"
+       "t(IN := a, PT := T#50ms);\nx := t.Q OR (b AND b); // x\nEND_PROGRAM\n",
+       {
+           {"a=TRUE", 0,
+            "L1= L2=a:TRUE,b:FALSE,x:FALSE L3= L4=a:TRUE L5=x:FALSE,t.Q:FALSE,b:FALSE"},
+           {"", 60, "L5=x:TRUE,t.Q:TRUE,b:FALSE"},
        }},
       {"chart: the active step and its action block",
        chart(d),
