@@ -36,10 +36,17 @@ struct raw_element {
   std::vector<raw_pin> ins, outs;
 };
 
+// A coordinate or size of the file, kept within what a drawing can hold:
+// a damaged or hostile file must not make the window or the SVG huge.
+double bounded(const pugi::xml_attribute& a, double low, double high) {
+  const double v = a.as_double();
+  return std::isfinite(v) ? std::min(std::max(v, low), high) : 0;
+}
+
 point position_of(const pugi::xml_node& n) {
   point p;
-  p.x = n.attribute("x").as_double();
-  p.y = n.attribute("y").as_double();
+  p.x = bounded(n.attribute("x"), -20000, 20000);
+  p.y = bounded(n.attribute("y"), -20000, 20000);
   return p;
 }
 
@@ -221,8 +228,8 @@ raw_element read_element(const pugi::xml_node& n, const plc::program& prog) {
   e.id = std::strtol(n.attribute("localId").value(), nullptr, 10);
   const point at = position_of(child(n, "position"));
   e.x = at.x, e.y = at.y;
-  e.w = n.attribute("width").as_double();
-  e.h = n.attribute("height").as_double();
+  e.w = bounded(n.attribute("width"), 0, 2000);
+  e.h = bounded(n.attribute("height"), 0, 2000);
   e.negated = n.attribute("negated").as_bool();
   e.edge = n.attribute("edge").value();
   if (e.edge == "none") e.edge.clear();

@@ -10,6 +10,7 @@
 
 #include "plcengine/project.h"
 #include "plcengine/runtime.h"
+#include "plcengine/scan_table.h"
 #include "plcview/body_svg.h"
 #include "plcview/body_view.h"
 #include "plcview/drawn_programs.h"
@@ -75,7 +76,7 @@ std::string shown(const body_model& m, const std::string& what) {
 
 struct scan_case {
   const char* set;     // variables set before the scan: "a=TRUE b=FALSE"
-  long t_ms;           // the scan's clock
+  long long t_ms;      // the scan's clock
   const char* expect;  // "2=on 4=off 12.OUT=TRUE 13<PT=T#100ms"
 };
 
@@ -86,17 +87,10 @@ void run_scans(const std::string& text, const std::vector<scan_case>& scans) {
   int n = 0;
   for (const scan_case& s : scans) {
     ++n;
-    std::istringstream set(s.set);
-    for (std::string w; set >> w;) {
-      const size_t eq = w.find('=');
-      plc::value v;
-      ASSERT_TRUE(plc::parse_literal(w.substr(eq + 1), &v));
-      l.rt.set(l.rt.find(w.substr(0, eq)), v);
-    }
-    ASSERT_TRUE(l.rt.scan(s.t_ms)) << l.rt.fault().text();
-    const bool changed = refresh(l.m, l.rt);
+    ASSERT_EQ(plctest::step_rows(l.rt, {{s.set, s.t_ms, ""}}), "") << "scan " << n;
+    // Every row changes something shown; a second look finds nothing new.
+    EXPECT_TRUE(refresh(l.m, l.rt)) << "scan " << n << ": no change found";
     EXPECT_FALSE(refresh(l.m, l.rt)) << "scan " << n << ": a second refresh found a change";
-    (void)changed;
     std::istringstream expect(s.expect);
     for (std::string w; expect >> w;) {
       const size_t eq = w.rfind('=');
@@ -199,11 +193,29 @@ TEST(BodyView, GeometryFromTheFileElseFromGraphviz) {
   // one its saved line starts at.
   loaded l;
   load(ladder(drawing{}), &l);
+  if (HasFatalFailure()) return;
   for (const wire& w : l.m.wires) {
     if (l.m.elements[w.to].id == 6) {
       EXPECT_DOUBLE_EQ(l.m.elements[w.from].outputs[w.from_pin].at.y, 100);
     }
   }
+  // A damaged file cannot make the drawing huge: numbers out of bounds are
+  // held at them, and what is not a number counts as 0.
+  std::string damaged = ladder(drawing{});
+  const std::string at = "<position x=\"80\" y=\"30\"/>";
+  damaged.replace(damaged.find(at), at.size(), "<position x=\"1e300\" y=\"nan\"/>");
+  const std::string size = "width=\"21\" height=\"20\"";
+  damaged.replace(damaged.find(size), size.size(), "width=\"1e308\" height=\"-5\"");
+  loaded big;
+  load(damaged, &big);
+  if (HasFatalFailure()) return;
+  const element* e = by_id(big.m, 2);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->x, 20000);
+  EXPECT_EQ(e->y, 0);
+  EXPECT_LE(e->w, 2000);
+  EXPECT_GT(e->h, 0);
+  EXPECT_LT(big.m.width, 30000);
 }
 
 // The SVG as rsvg-convert renders it: the conducting contact filled green,
