@@ -1,6 +1,6 @@
 // sudz-plc: a controller that runs the program of a PLC editor's project.
 //
-//   sudz sudz-plc project.xml [--pou NAME] [--map flat|openplc]
+//   sudz sudz-plc project.xml [--pou NAME] [--map flat|openplc] [--view] [--svg FILE]
 //   sudz-plc --check [--plant PLANT] [--pou NAME] [--map flat|openplc] FILE
 //
 // Started by a simulator, which appends "-automemlink <ident>": reads the
@@ -23,6 +23,7 @@
 #include "plcengine/project.h"
 #include "plcengine/runtime.h"
 #include "plcengine/vcd.h"
+#include "plcview/body_watch.h"
 
 namespace {
 
@@ -46,6 +47,11 @@ const char help_text[] =
     "                 (default: the known plant the program fits)\n"
     "  --vcd FILE     write every variable (and a chart's steps) over the run as\n"
     "                 a VCD file (GTKWave)\n"
+    "  --view         open a window with the program as drawn in the editor:\n"
+    "                 what conducts and the active steps in green, the value\n"
+    "                 on every pin, the plant's inputs and outputs beside it\n"
+    "  --svg FILE     write that drawing as it starts (before the first scan)\n"
+    "                 as an SVG file; also with --check\n"
     "  --help         this text\n"
     "\n"
     "A variable named as a plant signal (any case) is that signal. What the\n"
@@ -60,8 +66,8 @@ void on_stop(int) {
 }
 
 struct options {
-  bool check = false, linked = false;
-  std::string plant, pou, file, vcd;
+  bool check = false, linked = false, view = false;
+  std::string plant, pou, file, vcd, svg;
   plc::address_map map = plc::address_map::flat;
 };
 
@@ -91,6 +97,10 @@ options parse_options(int argc, char** argv) {
       o.plant = value();
     } else if (a == "--vcd") {
       o.vcd = value();
+    } else if (a == "--view") {
+      o.view = true;
+    } else if (a == "--svg") {
+      o.svg = value();
     } else if (a == "--pou") {
       o.pou = value();
     } else if (a == "--map") {
@@ -202,6 +212,13 @@ int main(int argc, char** argv) {
   }
 
   const std::string map = plc::describe(prog, plant, o.map, bound);
+  plcview::body_watch watch;
+  if (!o.svg.empty() || (o.view && link && !o.check)) {
+    std::string message;
+    if (!watch.open(text, rt, plant.inputs, plant.outputs, &message) ||
+        (!o.svg.empty() && !watch.write_svg(o.svg, &message)))
+      return fail("sudz-plc: " + message + "\n");
+  }
   if (o.check) {
     for (const plc::error& w : bound.warnings) std::fprintf(stderr, "%s\n", w.text().c_str());
     std::fputs(map.c_str(), stdout);
@@ -251,10 +268,13 @@ int main(int argc, char** argv) {
     if (!vcd.open(o.vcd, prog.name, signals, &message)) return fail("sudz-plc: " + message + "\n");
   }
   std::vector<plc::value> samples(traced.size());
+  std::vector<int> inputs_now(link->input_count()), outputs_now(link->output_count());
+  if (o.view) watch.show_window();
 
   const auto start = std::chrono::steady_clock::now();
   int news;
   while (!stop_requested && (news = link->receive()) != -1) {
+    watch.poll();
     if (news == 0) continue;
     for (const plc::link& l : bound.inputs)
       rt.set(l.var, plc::value::of_int(plc::type::LINT, link->input_value(l.signal)));
@@ -263,9 +283,15 @@ int main(int argc, char** argv) {
       vcd.close(t);
       return fail(rt.fault().text() + "\n");
     }
-    for (const plc::link& l : bound.outputs)
+    for (const plc::link& l : bound.outputs) {
       link->set_output(l.signal, signal_value(rt.get(l.var)));
+      outputs_now[l.signal] = signal_value(rt.get(l.var));
+    }
     link->outputs_refresh();
+    if (o.view) {
+      for (int i = 0; i < link->input_count(); ++i) inputs_now[i] = link->input_value(i);
+      watch.after_scan(rt, inputs_now, outputs_now);
+    }
     if (vcd.is_open()) {
       for (size_t i = 0; i < traced.size(); ++i) samples[i] = rt.get(traced[i]);
       vcd.sample(t, samples);

@@ -11,6 +11,10 @@
 #include <vector>
 
 #include "e2e/e2e_support.h"
+#include "plcengine/project.h"
+#include "plcengine/runtime.h"
+#include "plcview/body_window.h"
+#include "plcview/drawn_programs.h"
 #include "support/child_process.h"
 
 using namespace e2e;
@@ -101,7 +105,11 @@ TEST(PlcRun, CommandLineTable) {
       {"--check " + dir.file("none.st"), 1, "cannot read"},
       {gate, 1, "no exchange area"},
       {"", 1, "no file given"},
-      {"--view " + gate, 1, "unknown option --view"},
+      {"--zoom " + gate, 1, "unknown option --zoom"},
+      {"--check --svg " + dir.file("gate.svg") + " " + source_dir() + "/examples/plc/portail.xml",
+       0, "no error"},
+      {"--check --svg " + dir.file("none/gate.svg") + " " + gate, 1,
+       "sudz-plc: cannot write " + dir.file("none/gate.svg")},
       {"--help", 0, "usage: sudz sudz-plc"},
   };
   for (const row& r : rows) {
@@ -111,6 +119,59 @@ TEST(PlcRun, CommandLineTable) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == r.status) << out;
     EXPECT_NE(out.find(r.says), std::string::npos) << out;
   }
+  EXPECT_EQ(
+      std::system(("rsvg-convert -o '" + dir.file("gate.png") + "' '" + dir.file("gate.svg") + "'")
+                      .c_str()),
+      0);
+}
+
+// A ladder drawn in an editor, run on the gate at rest (closed: Ff 1, Fo
+// 0) with its window: the contact of Ff is filled in green, that of Fo not.
+TEST(PlcRun, TheViewShowsTheContactsThatConductInGreen) {
+  testsupport::temp_dir dir;
+  const std::string rungs = dir.file("rungs.xml");
+  const std::string text = plcviewtest::ladder(plcviewtest::drawing{}, "Ff", "Fo", "Cl", "Mf");
+  testsupport::write_file(rungs, text);
+  // Where the window draws contacts 2 (Ff) and 6 (Fo): the same model.
+  plc::project proj;
+  plc::error err;
+  const plc::program* prog = nullptr;
+  plc::runtime rt;
+  plcview::body_model m;
+  std::string message;
+  ASSERT_TRUE(plc::read_project(text, rungs, &proj, &err) &&
+              plc::choose_program(proj, "", &prog, &err) && rt.load(*prog, &err))
+      << err.text();
+  ASSERT_TRUE(plcview::read_body_model(text, rt.prog(), &m, &message)) << message;
+  const double zoom = plcview::first_zoom(m);
+  auto centre = [&](long id) {
+    for (const plcview::element& e : m.elements) {
+      if (e.id == id)
+        return std::make_pair(static_cast<int>((e.x + e.w / 2) * zoom),
+                              static_cast<int>((e.y + e.h / 2) * zoom));
+    }
+    return std::make_pair(-1, -1);
+  };
+  const auto ff = centre(2), fo = centre(6);
+
+  sim_process sim = sim_process::raw({build_dir() + "/src/sudz-trace/sudz-trace", "--rules",
+                                      build_dir() + "/src/sudz-gate/sudz-gate.rules",
+                                      "--stop-after", "20", "--", plc_program(), rungs, "--view"},
+                                     build_dir() + "/src/sudz-gate/sudz-gate");
+  const std::string window = window_named("sudz-plc: drawn");
+  ASSERT_NE(window, "");
+  image shown;
+  const bool seen = wait_until(
+      [&] {
+        shown = screenshot(window);
+        return shown.width > 0 && shown.at(ff.first, ff.second) == rgb{0, 255, 0};
+      },
+      60);
+  EXPECT_TRUE(seen) << "the contact of Ff never shown conducting";
+  if (seen) {
+    EXPECT_EQ(shown.at(fo.first, fo.second), white);
+  }
+  sim.wait_exit(120);
 }
 
 // A scan that cannot end, started by the simulator: the message on standard
