@@ -583,10 +583,9 @@ bool runtime::scan(std::int64_t now_ms) {
       values_[v] = convert(d.has_initial ? d.initial : value::of_int(type::LINT, 0), d.t);
   }
   try {
-    if (prog_.has_chart)
-      run_chart();
-    else
-      run(prog_.body);
+    // A chart's body holds the networks drawn for its conditions.
+    run(prog_.body);
+    if (prog_.has_chart) run_chart();
   } catch (const scan_fault& f) {
     fault_ = {prog_.file, f.line, "POU " + prog_.name + ": " + f.message};
     return false;
