@@ -171,9 +171,21 @@ bool bind(const program& p, const plant_signals& plant, address_map m, binding* 
     if (located && !a.memory && a.size != 'X' && a.size != 'W')
       return fail("address " + d.address +
                   " is not supported (bits %IX/%QX and words %IW/%QW are)");
-    if ((signal = index_of(plant.inputs, d.name)) >= 0) {
-      output = false;
-    } else if ((signal = index_of(plant.outputs, d.name)) >= 0) {
+    // An input and an output may differ only by case (the sorting line's
+    // Egr and EgR): the name written exactly as the signal decides.
+    const int in = index_of(plant.inputs, d.name), out_k = index_of(plant.outputs, d.name);
+    if (in >= 0 && out_k >= 0) {
+      const bool exact_in = plant.inputs[in] == d.name, exact_out = plant.outputs[out_k] == d.name;
+      if (exact_in == exact_out)
+        return fail("the name is both the plant's input " + plant.inputs[in] + " and its output " +
+                    plant.outputs[out_k] + ": write it as one of them, or rename it and give it "
+                    "an address");
+      output = exact_out;
+      signal = exact_out ? out_k : in;
+    } else if (in >= 0) {
+      signal = in;
+    } else if (out_k >= 0) {
+      signal = out_k;
       output = true;
     }
     if (signal >= 0 && located) {

@@ -199,6 +199,12 @@ TEST(PlcFiles, ErrorsNameTheFileLineAndWhat) {
        {"--plant", "a,b/x,y"},
        "t.xml:10: POU main: variable x: the plant's output x is written by two parts of the "
        "program: an inline action (line 18) and step S0's action (line 18)"},
+      {"a name that is an input and an output but for case",
+       "t.st",
+       "PROGRAM p\nVAR\n  EGR : BOOL;\nEND_VAR\nEND_PROGRAM\n",
+       {"--plant", "Egr/EgR"},
+       "t.st:3: POU p: variable EGR: the name is both the plant's input Egr and its output EgR: "
+       "write it as one of them, or rename it and give it an address"},
       {"a byte address",
        "t.st",
        "PROGRAM p\nVAR\n  o AT %QB0 : BYTE;\nEND_VAR\nEND_PROGRAM\n",
