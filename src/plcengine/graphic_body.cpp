@@ -315,6 +315,18 @@ class compiler {
       fail(e, "\"" + text + "\": " + err.message);
     return out;
   }
+  // A contact or a coil reads or writes a BOOL: on a number it would read
+  // any value but 0 as TRUE, or write 0 and 1.
+  void need_bool(const element& e, const expr& v) {
+    if (v.k != expr::kind::name) return;
+    const int i = p_->find(v.name);
+    if (i < 0 || p_->vars[i].wire) return;
+    type t;
+    fb_kind fb;
+    const std::string& declared = p_->vars[i].type_name;
+    if ((type_of_name(declared, &t) && t != type::BOOL) || fb_kind_of(declared, &fb))
+      fail(e, e.kind + " on " + v.name + " (" + declared + "): a contact or a coil needs a BOOL");
+  }
   expr target_of(const element& e, const pugi::xml_node& holder) {
     expr t = expression_of(e, holder);
     if (t.k != expr::kind::name && t.k != expr::kind::member)
@@ -386,6 +398,7 @@ class compiler {
     if (k == "contact") {
       expr left = input_of(e, e.inputs[0], depth);
       expr v = expression_of(e, child(e.node, "variable"));
+      need_bool(e, v);
       const std::string edge = e.node.attribute("edge").value();
       if (edge == "rising" || edge == "falling")
         v = edge_of(wire_name(e, "EDGE"), edge == "rising", std::move(v), line);
@@ -397,6 +410,7 @@ class compiler {
       expr power = wire(wire_name(e));
       p_->body.push_back(assign(power, std::move(left), line));
       expr target = target_of(e, child(e.node, "variable"));
+      need_bool(e, target);
       const std::string storage = e.node.attribute("storage").value();
       const std::string edge = e.node.attribute("edge").value();
       const bool negated = e.node.attribute("negated").as_bool();

@@ -199,6 +199,14 @@ TEST(PlcFiles, ErrorsNameTheFileLineAndWhat) {
        {"--plant", "a,b/x,y"},
        "t.xml:10: POU main: variable x: the plant's output x is written by two parts of the "
        "program: an inline action (line 18) and step S0's action (line 18)"},
+      {"a contact on a number",
+       "t.xml",
+       xml_project(tc6_201,
+                   xml_pou("main", "<LD>\n" + rail(1, 0) + ld("contact", 2, "n", "1", 50, 10) +
+                                       ld("coil", 3, "x", "2", 100, 10) + "</LD>")),
+       {"--plant", "a,b/x,y"},
+       "t.xml:18: POU main, element localId 2: contact on n (INT): a contact or a coil needs a "
+       "BOOL"},
       {"a name that is an input and an output but for case",
        "t.st",
        "PROGRAM p\nVAR\n  EGR : BOOL;\nEND_VAR\nEND_PROGRAM\n",
