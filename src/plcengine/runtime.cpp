@@ -76,7 +76,8 @@ value binary(int op, const value& a, const value& b) {
     }
   }
   if (op == and_ || op == or_ || op == xor_) {
-    if (t == type::BOOL) {
+    // A BOOL beside a number reads it as TRUE when not 0, on either side.
+    if (t == type::BOOL || a.t == type::BOOL || b.t == type::BOOL) {
       const bool x = a.truth(), y = b.truth();
       return value::of_bool(op == and_ ? x && y : op == or_ ? x || y : x != y);
     }
