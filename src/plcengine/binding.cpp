@@ -57,7 +57,10 @@ struct write_site {
 
 void collect_writes(const program& p, const stmt_list& list, const std::string& text_part, int var,
                     std::vector<write_site>* out) {
-  auto names = [&](const expr& e) { return e.k == expr::kind::name && p.find(e.name) == var; };
+  // A loaded program's names are resolved already.
+  auto names = [&](const expr& e) {
+    return e.k == expr::kind::name && (e.ref >= 0 ? e.ref : p.find(e.name)) == var;
+  };
   for (const stmt& s : list) {
     if ((s.k == stmt::kind::assign || s.k == stmt::kind::for_) && names(s.target))
       out->push_back({s.network > 0 ? "network " + std::to_string(s.network) : text_part,
@@ -178,7 +181,8 @@ bool bind(const program& p, const plant_signals& plant, address_map m, binding* 
       const bool exact_in = plant.inputs[in] == d.name, exact_out = plant.outputs[out_k] == d.name;
       if (exact_in == exact_out)
         return fail("the name is both the plant's input " + plant.inputs[in] + " and its output " +
-                    plant.outputs[out_k] + ": write it as one of them, or rename it and give it "
+                    plant.outputs[out_k] +
+                    ": write it as one of them, or rename it and give it "
                     "an address");
       output = exact_out;
       signal = exact_out ? out_k : in;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
 #include <map>
 #include <set>
 
@@ -136,11 +135,6 @@ class compiler {
     for (int i : order) emit(i, 0);
   }
 
-  [[noreturn]] void fail(const element& e, const std::string& message) const {
-    throw error{file_, ls_.at(e.node),
-                "POU " + p_->name + ", element localId " + std::to_string(e.id) + ": " + message};
-  }
-
   // The value flowing into a point outside the network (a transition's
   // condition), once every element has been emitted.
   expr value_into(const drawn_point& point) {
@@ -161,13 +155,21 @@ class compiler {
   }
 
  private:
+  [[noreturn]] void fail(const element& e, const std::string& message) const {
+    throw error{file_, ls_.at(e.node),
+                "POU " + p_->name + ", element localId " + std::to_string(e.id) + ": " + message};
+  }
+
   // Networks: elements linked by wires, the power rails (which every rung
   // shares) left out, a connector joined to its continuations. Numbered
   // from p's count on, in the order their first element is drawn.
   void number_networks() {
     std::vector<int> up(elements_.size());
     for (size_t i = 0; i < up.size(); ++i) up[i] = static_cast<int>(i);
-    std::function<int(int)> root = [&](int i) { return up[i] == i ? i : up[i] = root(up[i]); };
+    auto root = [&](int i) {
+      while (up[i] != i) i = up[i] = up[up[i]];
+      return i;
+    };
     auto rail = [](const element& e) {
       return e.kind == "leftPowerRail" || e.kind == "rightPowerRail";
     };

@@ -589,8 +589,8 @@ TEST(PlcFiles, ChartsRefusedByName) {
   }
 }
 
-// One output written in several places of one part, or latched from
-// several parts, is no error.
+// One output latched from several parts, or driven by a chart from several
+// steps, is no error.
 TEST(PlcFiles, OutputsWrittenInOnePartOrLatched) {
   const struct {
     const char* what;
@@ -604,9 +604,6 @@ TEST(PlcFiles, OutputsWrittenInOnePartOrLatched) {
                                ld("coil", 3, "x", "2", 100, 10, "storage=\"set\"") +
                                ld("contact", 4, "b", "1", 50, 50) +
                                ld("coil", 5, "x", "4", 100, 50, "storage=\"reset\"") + "</LD>"))},
-      {"both branches of an IF", "t.st",
-       "PROGRAM p\nVAR a, b, x : BOOL; END_VAR\nIF a THEN\n  x := TRUE;\nELSE\n  x := b;\nEND_IF;\n"
-       "END_PROGRAM\n"},
       {"a chart driving one output from two steps", "t.xml",
        xml_project(
            tc6_201,
