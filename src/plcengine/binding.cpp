@@ -45,6 +45,57 @@ int index_of(const std::vector<std::string>& names, const std::string& n) {
   return -1;
 }
 
+// A place where a variable is written: the part of the program it is in
+// (a text body, a drawn network, the chart's own actions) and whether it
+// only latches (a set or reset coil).
+struct write_site {
+  std::string part;   // tells the parts apart
+  std::string label;  // names it in a message
+  bool latch = false;
+  int line = 0;
+};
+
+void collect_writes(const program& p, const stmt_list& list, const std::string& text_part, int var,
+                    std::vector<write_site>* out) {
+  // A loaded program's names are resolved already.
+  auto names = [&](const expr& e) {
+    return e.k == expr::kind::name && (e.ref >= 0 ? e.ref : p.find(e.name)) == var;
+  };
+  for (const stmt& s : list) {
+    if ((s.k == stmt::kind::assign || s.k == stmt::kind::for_) && names(s.target))
+      out->push_back({s.network > 0 ? "network " + std::to_string(s.network) : text_part,
+                      s.network > 0 ? "a network" : text_part, s.latch, s.line});
+    if (s.k == stmt::kind::fb_call)
+      for (const call_param& c : s.params)
+        if (c.output && names(c.value)) out->push_back({text_part, text_part, false, s.line});
+    for (const stmt_list& b : s.bodies) collect_writes(p, b, text_part, var, out);
+  }
+}
+
+// Two parts of p writing var, unless every write but those of one part
+// latches: "" if none, else the two parts.
+std::string written_twice(const program& p, int var) {
+  std::vector<write_site> sites;
+  collect_writes(p, p.body, "the body", var, &sites);
+  const chart_graph& c = p.chart;
+  for (size_t b = 0; b < c.bodies.size(); ++b) {
+    const std::string& name = c.body_names[b];
+    collect_writes(p, c.bodies[b],
+                   name.rfind("inline ", 0) == 0 ? "an inline action" : "action " + name, var,
+                   &sites);
+  }
+  for (const chart_step& s : c.steps)
+    for (const chart_action& a : s.actions)
+      if (a.body < 0 && same_name(a.target, p.vars[var].name))
+        sites.push_back({"chart", "step " + s.name + "'s action", false, a.line});
+  for (const write_site& a : sites)
+    for (const write_site& b : sites)
+      if (a.part != b.part && !a.latch)
+        return a.label + " (line " + std::to_string(a.line) + ") and " + b.label + " (line " +
+               std::to_string(b.line) + ")";
+  return "";
+}
+
 }  // namespace
 
 std::vector<plant_signals> known_plants() {
@@ -123,9 +174,22 @@ bool bind(const program& p, const plant_signals& plant, address_map m, binding* 
     if (located && !a.memory && a.size != 'X' && a.size != 'W')
       return fail("address " + d.address +
                   " is not supported (bits %IX/%QX and words %IW/%QW are)");
-    if ((signal = index_of(plant.inputs, d.name)) >= 0) {
-      output = false;
-    } else if ((signal = index_of(plant.outputs, d.name)) >= 0) {
+    // An input and an output may differ only by case (the sorting line's
+    // Egr and EgR): the name written exactly as the signal decides.
+    const int in = index_of(plant.inputs, d.name), out_k = index_of(plant.outputs, d.name);
+    if (in >= 0 && out_k >= 0) {
+      const bool exact_in = plant.inputs[in] == d.name, exact_out = plant.outputs[out_k] == d.name;
+      if (exact_in == exact_out)
+        return fail("the name is both the plant's input " + plant.inputs[in] + " and its output " +
+                    plant.outputs[out_k] +
+                    ": write it as one of them, or rename it and give it "
+                    "an address");
+      output = exact_out;
+      signal = exact_out ? out_k : in;
+    } else if (in >= 0) {
+      signal = in;
+    } else if (out_k >= 0) {
+      signal = out_k;
       output = true;
     }
     if (signal >= 0 && located) {
@@ -166,6 +230,10 @@ bool bind(const program& p, const plant_signals& plant, address_map m, binding* 
         return fail("the plant's output " + plant.outputs[signal] +
                     " is already written by variable " + p.vars[writer[signal]].name);
       writer[signal] = static_cast<int>(v);
+      const std::string twice = written_twice(p, static_cast<int>(v));
+      if (!twice.empty())
+        return fail("the plant's output " + plant.outputs[signal] +
+                    " is written by two parts of the program: " + twice);
       out->outputs.push_back({static_cast<int>(v), signal});
     } else {
       out->inputs.push_back({static_cast<int>(v), signal});

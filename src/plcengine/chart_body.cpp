@@ -19,6 +19,9 @@ struct node {
   std::string kind;
   long id = 0;
   std::vector<long> from;  // every connection into the element
+  // A transition's condition drawn as a network: the connections into it.
+  std::vector<long> cond_from;
+  std::vector<std::string> cond_formals;
   double x = 0;
   int doc = 0;
 };
@@ -40,27 +43,31 @@ class chart_compiler {
       e.id = std::strtol(n.attribute("localId").value(), nullptr, 10);
       e.x = child(n, "position").attribute("x").as_double();
       e.doc = doc++;
-      static const char* const known[] = {"step",
-                                          "transition",
-                                          "selectionDivergence",
-                                          "selectionConvergence",
-                                          "simultaneousDivergence",
-                                          "simultaneousConvergence",
-                                          "jumpStep",
-                                          "actionBlock",
-                                          "inVariable"};
-      if (std::none_of(std::begin(known), std::end(known),
-                       [&](const char* k) { return e.kind == k; }))
-        fail(e, e.kind + " is not supported");
+      // Contacts, blocks, variables drawn for the conditions: a network,
+      // compiled once the transitions are known.
+      if (!is_chart_element(e.kind)) {
+        drawn_network_ = true;
+        continue;
+      }
+      if (e.kind == "macroStep") fail(e, e.kind + " is not supported");
       for (pugi::xml_node point : n.children())
         if (is(point, "connectionPointIn"))
           for (pugi::xml_node c : point.children())
             if (is(c, "connection"))
               e.from.push_back(std::strtol(c.attribute("refLocalId").value(), nullptr, 10));
-      // Old files link a condition directly under <condition>.
-      for (pugi::xml_node c : child(n, "condition").children())
-        if (is(c, "connection"))
-          e.from.push_back(std::strtol(c.attribute("refLocalId").value(), nullptr, 10));
+      // A condition drawn as a network; old files link it directly under
+      // <condition>.
+      const pugi::xml_node cond = child(n, "condition");
+      for (pugi::xml_node c : child(cond, "connectionPointIn").children())
+        if (is(c, "connection")) {
+          e.cond_from.push_back(std::strtol(c.attribute("refLocalId").value(), nullptr, 10));
+          e.cond_formals.push_back(c.attribute("formalParameter").value());
+        }
+      for (pugi::xml_node c : cond.children())
+        if (is(c, "connection")) {
+          e.cond_from.push_back(std::strtol(c.attribute("refLocalId").value(), nullptr, 10));
+          e.cond_formals.push_back(c.attribute("formalParameter").value());
+        }
       if (index_.count(e.id)) fail(e, "localId " + std::to_string(e.id) + " is used twice");
       index_[e.id] = static_cast<int>(nodes_.size());
       nodes_.push_back(e);
@@ -101,15 +108,27 @@ class chart_compiler {
       if (a->x != b->x) return a->x < b->x;
       return a->doc < b->doc;
     });
+    std::vector<drawn_point> drawn;
+    std::vector<int> drawn_for;
     for (const node* t : ts) {
       chart_transition tr;
       tr.line = ls_.at(t->xml);
       std::set<int> from;
       for (long r : t->from) upstream_steps(*t, r, &from, 0);
       tr.from.assign(from.begin(), from.end());
-      tr.condition = condition_of(*t);
+      if (is_drawn(*t)) {
+        drawn.push_back({t->xml, t->cond_from, t->cond_formals});
+        drawn_for.push_back(static_cast<int>(c.transitions.size()));
+      } else {
+        tr.condition = condition_of(*t);
+      }
       transition_index_[t->id] = static_cast<int>(c.transitions.size());
       c.transitions.push_back(tr);
+    }
+    if (drawn_network_ || !drawn.empty()) {
+      std::vector<expr> conds = compile_drawn_conditions(body, drawn, ls_, file_, p_);
+      for (size_t k = 0; k < conds.size(); ++k)
+        c.transitions[drawn_for[k]].condition = std::move(conds[k]);
     }
     // Following steps: the steps (and jumps) downstream of each transition.
     for (const node& e : nodes_) {
@@ -224,6 +243,13 @@ class chart_compiler {
     }
   }
 
+  // A condition neither inline nor by reference, fed by the network drawn
+  // into the chart.
+  static bool is_drawn(const node& t) {
+    const pugi::xml_node cond = child(t.xml, "condition");
+    return !child(cond, "inline") && !child(cond, "reference") && !t.cond_from.empty();
+  }
+
   expr condition_of(const node& t) {
     const pugi::xml_node cond = child(t.xml, "condition");
     const pugi::xml_node inline_ = child(cond, "inline");
@@ -277,19 +303,6 @@ class chart_compiler {
         return st_expression(t, lang);
       }
       fail(t, "no transition named " + name + " in the POU");
-    }
-    if (!t.from.empty() && cond) {
-      // Drawn into the chart: only an inVariable holding the expression.
-      for (long r : t.from) {
-        const node& src = at(t, r);
-        if (src.kind == "inVariable") return st_expression(src, child(src.xml, "expression"));
-      }
-    }
-    for (long r : t.from) {
-      const node& src = at(t, r);
-      if (src.kind != "step" && src.kind != "selectionDivergence" &&
-          src.kind != "simultaneousConvergence")
-        fail(t, "a condition drawn with " + src.kind + " is not supported");
     }
     fail(t, "a transition without a condition");
   }
@@ -361,6 +374,7 @@ class chart_compiler {
   program* p_;
   std::vector<node> nodes_;
   std::map<long, int> index_, step_of_, transition_index_;
+  bool drawn_network_ = false;
 };
 
 }  // namespace

@@ -5,7 +5,9 @@
 // left to right, then in document order; so among alternatives whose
 // conditions hold together, that first one is taken. A condition is inline
 // Structured Text, a reference to one of the POU's transitions written in
-// Structured Text, or a connection to an inVariable holding an expression.
+// Structured Text, or a network drawn into the chart (contacts, blocks,
+// variables) connected to the condition: that network runs at the start of
+// every scan, before the transitions are tried.
 // An action is a BOOL variable, one of the POU's actions (in any language
 // this system runs) or an inline body.
 #ifndef PLCENGINE_CHART_BODY_H

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <set>
 
 #include "plcengine/runtime.h"
 #include "plcengine/st_reader.h"
@@ -36,6 +37,7 @@ struct element {
   std::vector<pin> inputs;
   std::vector<pin> outputs;  // blocks only
   int state = 0;             // 0 not emitted, 1 being emitted, 2 emitted
+  int network = 0;           // the network it belongs to, unique in the program
 };
 
 std::vector<connection> connections_of(const pugi::xml_node& point) {
@@ -50,9 +52,29 @@ std::vector<connection> connections_of(const pugi::xml_node& point) {
   return out;
 }
 
+const char* const chart_kinds[] = {"step",
+                                   "macroStep",
+                                   "transition",
+                                   "selectionDivergence",
+                                   "selectionConvergence",
+                                   "simultaneousDivergence",
+                                   "simultaneousConvergence",
+                                   "jumpStep",
+                                   "actionBlock"};
+
+}  // namespace
+
+bool is_chart_element(const std::string& kind) {
+  return std::any_of(std::begin(chart_kinds), std::end(chart_kinds),
+                     [&](const char* k) { return kind == k; });
+}
+
+namespace {
+
 class compiler {
  public:
-  compiler(const lines& ls, const std::string& file, program* p) : ls_(ls), file_(file), p_(p) {}
+  compiler(const lines& ls, const std::string& file, program* p, bool in_chart = false)
+      : ls_(ls), file_(file), p_(p), in_chart_(in_chart) {}
 
   void run(const pugi::xml_node& body) {
     int doc = 0;
@@ -60,6 +82,10 @@ class compiler {
       if (n.type() != pugi::node_element || is(n, "comment") || is(n, "addData") ||
           is(n, "documentation"))
         continue;
+      if (in_chart_ && is_chart_element(local_name(n))) {
+        chart_ids_.insert(std::strtol(n.attribute("localId").value(), nullptr, 10));
+        continue;
+      }
       element e;
       e.node = n;
       e.kind = local_name(n);
@@ -86,7 +112,9 @@ class compiler {
         for (const connection& c : p.from)
           if (!index_.count(c.ref))
             fail(e, "its connection names localId " + std::to_string(c.ref) +
-                        ", which is not in the body");
+                        (chart_ids_.count(c.ref) ? ", an element of the chart, not of a network"
+                                                 : ", which is not in the body"));
+    number_networks();
     std::vector<int> order(elements_.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
@@ -107,10 +135,64 @@ class compiler {
     for (int i : order) emit(i, 0);
   }
 
+  // The value flowing into a point outside the network (a transition's
+  // condition), once every element has been emitted.
+  expr value_into(const drawn_point& point) {
+    element user;
+    user.node = point.user;
+    user.kind = local_name(point.user);
+    user.id = std::strtol(point.user.attribute("localId").value(), nullptr, 10);
+    pin p;
+    for (size_t k = 0; k < point.refs.size(); ++k) {
+      if (!index_.count(point.refs[k]))
+        fail(user,
+             "its condition's connection names localId " + std::to_string(point.refs[k]) +
+                 (chart_ids_.count(point.refs[k]) ? ", an element of the chart, not of a network"
+                                                  : ", which is not in the body"));
+      p.from.push_back({point.refs[k], k < point.formals.size() ? point.formals[k] : ""});
+    }
+    return input_of(user, p, 0);
+  }
+
  private:
   [[noreturn]] void fail(const element& e, const std::string& message) const {
     throw error{file_, ls_.at(e.node),
                 "POU " + p_->name + ", element localId " + std::to_string(e.id) + ": " + message};
+  }
+
+  // Networks: elements linked by wires, the power rails (which every rung
+  // shares) left out, a connector joined to its continuations. Numbered
+  // from p's count on, in the order their first element is drawn.
+  void number_networks() {
+    std::vector<int> up(elements_.size());
+    for (size_t i = 0; i < up.size(); ++i) up[i] = static_cast<int>(i);
+    auto root = [&](int i) {
+      while (up[i] != i) i = up[i] = up[up[i]];
+      return i;
+    };
+    auto rail = [](const element& e) {
+      return e.kind == "leftPowerRail" || e.kind == "rightPowerRail";
+    };
+    for (size_t i = 0; i < elements_.size(); ++i) {
+      const element& e = elements_[i];
+      if (rail(e)) continue;
+      for (const pin& p : e.inputs)
+        for (const connection& c : p.from)
+          if (!rail(elements_[index_.at(c.ref)]))
+            up[root(static_cast<int>(i))] = root(index_.at(c.ref));
+      if (e.kind != "continuation") continue;
+      for (size_t k = 0; k < elements_.size(); ++k)
+        if (elements_[k].kind == "connector" &&
+            same_name(elements_[k].node.attribute("name").value(),
+                      e.node.attribute("name").value()))
+          up[root(static_cast<int>(i))] = root(static_cast<int>(k));
+    }
+    std::map<int, int> number;
+    for (size_t i = 0; i < elements_.size(); ++i) {
+      const int r = root(static_cast<int>(i));
+      if (!number.count(r)) number[r] = ++p_->networks;
+      elements_[i].network = number[r];
+    }
   }
 
   void read_pins(element& e) {
@@ -235,6 +317,18 @@ class compiler {
       fail(e, "\"" + text + "\": " + err.message);
     return out;
   }
+  // A contact or a coil reads or writes a BOOL: on a number it would read
+  // any value but 0 as TRUE, or write 0 and 1.
+  void need_bool(const element& e, const expr& v) {
+    if (v.k != expr::kind::name) return;
+    const int i = p_->find(v.name);
+    if (i < 0 || p_->vars[i].wire) return;
+    type t;
+    fb_kind fb;
+    const std::string& declared = p_->vars[i].type_name;
+    if ((type_of_name(declared, &t) && t != type::BOOL) || fb_kind_of(declared, &fb))
+      fail(e, e.kind + " on " + v.name + " (" + declared + "): a contact or a coil needs a BOOL");
+  }
   expr target_of(const element& e, const pugi::xml_node& holder) {
     expr t = expression_of(e, holder);
     if (t.k != expr::kind::name && t.k != expr::kind::member)
@@ -306,6 +400,7 @@ class compiler {
     if (k == "contact") {
       expr left = input_of(e, e.inputs[0], depth);
       expr v = expression_of(e, child(e.node, "variable"));
+      need_bool(e, v);
       const std::string edge = e.node.attribute("edge").value();
       if (edge == "rising" || edge == "falling")
         v = edge_of(wire_name(e, "EDGE"), edge == "rising", std::move(v), line);
@@ -317,6 +412,7 @@ class compiler {
       expr power = wire(wire_name(e));
       p_->body.push_back(assign(power, std::move(left), line));
       expr target = target_of(e, child(e.node, "variable"));
+      need_bool(e, target);
       const std::string storage = e.node.attribute("storage").value();
       const std::string edge = e.node.attribute("edge").value();
       const bool negated = e.node.attribute("negated").as_bool();
@@ -325,19 +421,26 @@ class compiler {
         s.k = stmt::kind::if_;
         s.line = line;
         s.conds.push_back(power);
-        s.bodies.push_back({assign(std::move(target), literal_bool(storage == "set"), line)});
+        stmt latch = assign(std::move(target), literal_bool(storage == "set"), line);
+        latch.network = e.network;
+        latch.latch = true;
+        s.bodies.push_back({std::move(latch)});
         p_->body.push_back(std::move(s));
       } else if (edge == "rising" || edge == "falling") {
         expr q = edge_of(wire_name(e, "EDGE"), edge == "rising", power, line);
         p_->body.push_back(assign(std::move(target), std::move(q), line));
+        p_->body.back().network = e.network;
       } else {
         p_->body.push_back(assign(std::move(target), negated ? unary_not(power) : power, line));
+        p_->body.back().network = e.network;
       }
     } else if (k == "outVariable" || k == "inOutVariable") {
       expr v = input_of(e, e.inputs[0], depth);
       if (e.node.attribute("negated").as_bool()) v = unary_not(std::move(v));
-      if (!e.inputs[0].from.empty())
+      if (!e.inputs[0].from.empty()) {
         p_->body.push_back(assign(target_of(e, child(e.node, "expression")), std::move(v), line));
+        p_->body.back().network = e.network;
+      }
     } else if (k == "connector") {
       p_->body.push_back(assign(wire(wire_name(e)), input_of(e, e.inputs[0], depth), line));
     } else if (k == "return") {
@@ -451,6 +554,8 @@ class compiler {
   const lines& ls_;
   const std::string& file_;
   program* p_;
+  const bool in_chart_;
+  std::set<long> chart_ids_;  // in a chart: the chart's own elements, left to it
   std::vector<element> elements_;
   std::map<long, int> index_;
 };
@@ -461,6 +566,16 @@ void compile_graphic_body(const pugi::xml_node& body, const lines& ls, const std
                           program* p) {
   compiler c(ls, file, p);
   c.run(body);
+}
+
+std::vector<expr> compile_drawn_conditions(const pugi::xml_node& body,
+                                           const std::vector<drawn_point>& points, const lines& ls,
+                                           const std::string& file, program* p) {
+  compiler c(ls, file, p, true);
+  c.run(body);
+  std::vector<expr> out;
+  for (const drawn_point& point : points) out.push_back(c.value_into(point));
+  return out;
 }
 
 }  // namespace plc

@@ -19,6 +19,7 @@
 #include <pugixml.hpp>
 
 #include <string>
+#include <vector>
 
 #include "plcengine/program.h"
 #include "plcengine/xml_util.h"
@@ -31,6 +32,27 @@ namespace plc {
 // connection to an element that is not there, or a name it cannot read.
 void compile_graphic_body(const pugi::xml_node& body, const xml::lines& lines,
                           const std::string& file, program* p);
+
+// A point of a chart fed by a network drawn into the chart: a transition's
+// condition. user is the transition, for messages.
+struct drawn_point {
+  pugi::xml_node user;
+  std::vector<long> refs;            // the localIds connected to it
+  std::vector<std::string> formals;  // their formalParameter, "" if none
+};
+
+// Compiles the network elements drawn into a chart's body (an <SFC>
+// element; the chart's own elements are left to the chart) into p's body,
+// which runs at the start of every scan, and gives the value flowing into
+// each point, in order: the OR of its connections.
+std::vector<expr> compile_drawn_conditions(const pugi::xml_node& body,
+                                           const std::vector<drawn_point>& points,
+                                           const xml::lines& lines, const std::string& file,
+                                           program* p);
+
+// Whether kind is an element of a chart (step, transition, ...) rather than
+// of a network drawn into it.
+bool is_chart_element(const std::string& kind);
 
 }  // namespace plc
 

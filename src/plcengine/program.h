@@ -79,6 +79,11 @@ struct stmt {
   std::vector<std::vector<case_label>> labels;
   expr end, by;  // for_
   bool has_by = false;
+  // An assignment drawn as a coil or an output variable: its network (from
+  // 1, unique in the program; 0 in text) and whether it is a set or reset
+  // coil, which only latches.
+  int network = 0;
+  bool latch = false;
 };
 
 enum class var_class : std::uint8_t { local, input, output, in_out, external, global, temp };
@@ -138,6 +143,7 @@ struct program {
   stmt_list body;
   bool has_chart = false;  // the body is the chart
   chart_graph chart;
+  int networks = 0;                         // drawn networks numbered so far
   int find(const std::string& name) const;  // index in vars, -1 if none
 };
 

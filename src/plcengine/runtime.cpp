@@ -76,7 +76,8 @@ value binary(int op, const value& a, const value& b) {
     }
   }
   if (op == and_ || op == or_ || op == xor_) {
-    if (t == type::BOOL) {
+    // A BOOL beside a number reads it as TRUE when not 0, on either side.
+    if (t == type::BOOL || a.t == type::BOOL || b.t == type::BOOL) {
       const bool x = a.truth(), y = b.truth();
       return value::of_bool(op == and_ ? x && y : op == or_ ? x || y : x != y);
     }
@@ -583,10 +584,9 @@ bool runtime::scan(std::int64_t now_ms) {
       values_[v] = convert(d.has_initial ? d.initial : value::of_int(type::LINT, 0), d.t);
   }
   try {
-    if (prog_.has_chart)
-      run_chart();
-    else
-      run(prog_.body);
+    // A chart's body holds the networks drawn for its conditions.
+    run(prog_.body);
+    if (prog_.has_chart) run_chart();
   } catch (const scan_fault& f) {
     fault_ = {prog_.file, f.line, "POU " + prog_.name + ": " + f.message};
     return false;

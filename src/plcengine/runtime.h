@@ -1,8 +1,8 @@
 // Runs a program, one scan at a time, free of any plant and of any clock:
 // the caller sets the inputs, gives each scan its time, reads the outputs.
 //
-// A chart runs in this order: in the first scan its initial steps become
-// active; transitions are tried in their order on the situation the last
+// A chart runs in this order: first the networks drawn for its conditions
+// (the program's body); in the first scan its initial steps become active; transitions are tried in their order on the situation the last
 // scan left (one whose steps are all active and whose condition holds is
 // cleared, unless an earlier one cleared in this scan took one of its
 // steps); the cleared ones leave their steps, then enter the following

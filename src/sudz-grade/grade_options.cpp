@@ -12,13 +12,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <regex>
+#include <map>
 #include <sstream>
 
 const char* const grade_usage =
     "usage: sudz-grade [options] CONTROLLER...\n"
     "\n"
-    "Runs each CONTROLLER (a command, split at blanks, or a chart file ending in\n"
-    "\".sfc\", run by sudz-sfc) through sudz-trace, several at once, each under a\n"
+    "Runs each CONTROLLER (a command, split at blanks, a chart file ending in\n"
+    "\".sfc\", run by sudz-sfc, or a PLC program ending in \".xml\" or \".st\", run\n"
+    "by sudz-plc) through sudz-trace, several at once, each under a\n"
     "private Xvfb, and prints a table: reached spin or not and when, findings by\n"
     "rule, alarm, how the run ended, and the paths of its VCD, SVG and report\n"
     "files.\n"
@@ -35,7 +37,8 @@ const char* const grade_usage =
     "  --jobs N          runs at once (default: the number of cores)\n"
     "  --csv FILE        the table as CSV too, one row per controller\n"
     "  --json FILE       the table as JSON too\n"
-    "  --dir DIR         grade every executable and .sfc chart one level down in\n"
+    "  --dir DIR         grade every executable, .sfc chart and .xml or .st PLC\n"
+    "                    program one level down in\n"
     "                    DIR, named by its folder (may be repeated)\n"
     "  --help            this text\n"
     "\n"
@@ -272,16 +275,22 @@ bool prepare(grade_options* o, std::string* error) {
     o->plant_args.push_back(absolute(rules));
   }
 
-  // Charts need sudz-sfc; looked for once, when one is given.
-  std::string sfc;
-  bool sfc_looked = false;
+  // Charts need sudz-sfc, PLC programs sudz-plc; each looked for once, when
+  // one is given.
+  std::map<std::string, std::string> runners;
+  auto runner_of = [](const std::string& file) -> std::string {
+    if (ends_with(file, ".sfc")) return "sudz-sfc";
+    if (ends_with(file, ".xml") || ends_with(file, ".st")) return "sudz-plc";
+    return "";
+  };
   auto chart = [&](submission s, const std::string& path) {
-    if (!sfc_looked) sfc = find_program("sudz-sfc"), sfc_looked = true;
-    if (sfc.empty()) {
-      s.not_run = "not run: sudz-sfc not found";
+    const std::string runner = runner_of(path);
+    if (!runners.count(runner)) runners[runner] = find_program(runner);
+    if (runners[runner].empty()) {
+      s.not_run = "not run: " + runner + " not found";
       s.words = {path};
     } else {
-      s.words = {sfc, path};
+      s.words = {runners[runner], path};
     }
     return s;
   };
@@ -292,11 +301,11 @@ bool prepare(grade_options* o, std::string* error) {
     s.words = split_blanks(c);
     if (s.words.empty()) continue;
     s.name = base_of(s.words[0]);
-    if (s.words.size() == 1 && ends_with(s.words[0], ".sfc")) {
+    if (s.words.size() == 1 && !runner_of(s.words[0]).empty()) {
       const std::string path = absolute(s.words[0]);
       if (path.empty()) return fail("cannot read " + s.words[0]);
       s = chart(s, path);
-      if (!s.not_run.empty()) return fail("cannot find sudz-sfc to run " + c);
+      if (!s.not_run.empty()) return fail("cannot find " + runner_of(path) + " to run " + c);
     }
     o->submissions.push_back(s);
   }
@@ -314,7 +323,7 @@ bool prepare(grade_options* o, std::string* error) {
         const std::string path = f + "/" + file;
         submission s;
         s.text = path;
-        if (ends_with(file, ".sfc") && readable_file(path)) {
+        if (!runner_of(file).empty() && readable_file(path)) {
           found.push_back(chart(s, path));
         } else if (executable_file(path)) {
           s.words = {path};

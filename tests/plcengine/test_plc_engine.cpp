@@ -108,6 +108,10 @@ TEST(PlcScan, StructuredTextScanByScan) {
        "x := a OR b AND c; y := a XOR b; w := NOT WORD#16#00F0 AND 16#0FFF; n := 2 + 3 * 4 ** 2 - "
        "-1;",
        {{"a=TRUE", 0, "x=TRUE y=TRUE w=3855 n=51"}, {"a=FALSE b=TRUE", 0, "x=FALSE y=TRUE"}}},
+      {"a BOOL beside a number in AND reads it alike on either side",
+       "a, x, y : BOOL; n : INT;",
+       "x := a AND n; y := n AND a;",
+       {{"a=TRUE n=2", 0, "x=TRUE y=TRUE"}, {"n=0", 1, "x=FALSE y=FALSE"}}},
       {"functions and conversions",
        "r : REAL; i : INT; t : TIME; b : BOOL; u : UINT;",
        "r := INT_TO_REAL(7) / 2; i := REAL_TO_INT(2.5) + REAL_TO_INT(-1.6);\n"

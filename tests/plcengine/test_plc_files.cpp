@@ -73,6 +73,13 @@ child_result check(const std::string& name, const std::string& text,
   return r;
 }
 
+// Drawn elements and chart elements, defined below.
+std::string rail(int id, int y);
+std::string ld(const char* kind, int id, const std::string& var, const std::string& src, int x,
+               int y, const std::string& attrs = "");
+std::string step(int id, const std::string& name, const std::string& src, int x, int y);
+std::string actions(int id, int step_id, const std::vector<std::string>& list);
+
 TEST(PlcFiles, ErrorsNameTheFileLineAndWhat) {
   const struct {
     const char* what;
@@ -177,6 +184,35 @@ TEST(PlcFiles, ErrorsNameTheFileLineAndWhat) {
        "PROGRAM p\nVAR\n  X : BOOL;\n  o AT %QX0.0 : BOOL;\nEND_VAR\nEND_PROGRAM\n",
        {"--plant", "a,b/x,y"},
        "t.st:4: POU p: variable o: the plant's output x is already written by variable X"},
+      {"an output written by coils in two rungs",
+       "t.xml",
+       xml_project(tc6_201,
+                   xml_pou("main", "<LD>\n" + rail(1, 0) + ld("coil", 2, "x", "1", 100, 10) +
+                                       ld("coil", 3, "x", "1", 100, 50) + "</LD>")),
+       {"--plant", "a,b/x,y"},
+       "t.xml:10: POU main: variable x: the plant's output x is written by two parts of the "
+       "program: a network (line 18) and a network (line 19)"},
+      {"an output driven by the chart and written by an action",
+       "t.xml",
+       xml_project(tc6_201, xml_pou("main", "<SFC>\n" + step(1, "S0", "", 0, 0) +
+                                                actions(2, 1, {"N x", "N := x := a;"}) + "</SFC>")),
+       {"--plant", "a,b/x,y"},
+       "t.xml:10: POU main: variable x: the plant's output x is written by two parts of the "
+       "program: an inline action (line 18) and step S0's action (line 18)"},
+      {"a contact on a number",
+       "t.xml",
+       xml_project(tc6_201,
+                   xml_pou("main", "<LD>\n" + rail(1, 0) + ld("contact", 2, "n", "1", 50, 10) +
+                                       ld("coil", 3, "x", "2", 100, 10) + "</LD>")),
+       {"--plant", "a,b/x,y"},
+       "t.xml:18: POU main, element localId 2: contact on n (INT): a contact or a coil needs a "
+       "BOOL"},
+      {"a name that is an input and an output but for case",
+       "t.st",
+       "PROGRAM p\nVAR\n  EGR : BOOL;\nEND_VAR\nEND_PROGRAM\n",
+       {"--plant", "Egr/EgR"},
+       "t.st:3: POU p: variable EGR: the name is both the plant's input Egr and its output EgR: "
+       "write it as one of them, or rename it and give it an address"},
       {"a byte address",
        "t.st",
        "PROGRAM p\nVAR\n  o AT %QB0 : BYTE;\nEND_VAR\nEND_PROGRAM\n",
@@ -222,7 +258,7 @@ std::string rail(int id, int y) {
          "<connectionPointOut formalParameter=\"\"/></leftPowerRail>\n";
 }
 std::string ld(const char* kind, int id, const std::string& var, const std::string& src, int x,
-               int y, const std::string& attrs = "") {
+               int y, const std::string& attrs) {
   return "<" + std::string(kind) + " localId=\"" + std::to_string(id) + "\" " + attrs + ">" +
          at(x, y) + from(src) + "<connectionPointOut/><variable>" + var + "</variable></" + kind +
          ">\n";
@@ -399,6 +435,15 @@ std::string transition(int id, const std::string& src, const std::string& cond, 
          from(src) + "<connectionPointOut/><condition><inline name=\"\"><ST><![CDATA[" + cond +
          "]]></ST></inline></condition></transition>\n";
 }
+// A transition whose condition is drawn: fed by the elements cond names,
+// under <connectionPointIn>, or directly under <condition> as old files do.
+std::string drawn_transition(int id, const std::string& src, const std::string& cond, int x, int y,
+                             bool old_form = false) {
+  std::string c = from(cond);
+  if (old_form) c = c.substr(19, c.size() - 19 - 20);
+  return "<transition localId=\"" + std::to_string(id) + "\">" + at(x, y) + from(src) +
+         "<connectionPointOut/><condition>" + c + "</condition></transition>\n";
+}
 std::string joint(const char* kind, int id, const std::string& src) {
   return "<" + std::string(kind) + " localId=\"" + std::to_string(id) + "\">" + from(src) + "</" +
          kind + ">\n";
@@ -470,6 +515,24 @@ TEST(PlcScan, ChartsAsDrawnScanByScan) {
        "</action></actions><transitions><transition name=\"go\"><body><ST><xhtml:p><![CDATA[go := "
        "a AND "
        "NOT b;]]></xhtml:p></ST></body></transition></transitions>"},
+      {"conditions drawn as contacts (one rising) and as a block, in both forms",
+       "SFC",
+       step(1, "S0", "", 0, 0) + rail(20, 50) + ld("contact", 21, "a", "20", 50, 50) +
+           ld("contact", 22, "b", "21", 80, 50, "negated=\"true\"") +
+           drawn_transition(2, "1", "22", 0, 50) + step(3, "S1", "2", 0, 100) +
+           in_var(23, "n", 50, 150) + in_var(24, "1", 50, 170) +
+           block(25, "GE", "", 80, 150, "IN1=23 IN2=24", "OUT") +
+           drawn_transition(4, "3", "25", 0, 150, true) + step(5, "S2", "4", 0, 200) +
+           ld("contact", 26, "c", "20", 50, 250, "edge=\"rising\"") +
+           drawn_transition(6, "5", "26", 0, 250) + jump(7, "S0", "6") +
+           actions(8, 3, {"P := n := n + 1;"}) + actions(9, 5, {"N x"}),
+       {{"a=TRUE b=TRUE c=TRUE", 0, "n=0 x=FALSE"},
+        {"b=FALSE", 1, "n=1 x=FALSE"},
+        {"", 2, "n=1 x=TRUE"},
+        {"", 3, "x=TRUE"},
+        {"c=FALSE", 4, "x=TRUE"},
+        {"c=TRUE", 5, "x=FALSE"},
+        {"", 6, "n=2"}}},
   };
   for (const drawn_case& c : cases) EXPECT_EQ(run_drawn(c), "") << c.name;
 }
@@ -501,6 +564,12 @@ TEST(PlcFiles, ChartsRefusedByName) {
        "POU main, element localId 2: a transition needs a step before and after it"},
       {step(1, "S0", "", 0, 0) + step(2, "s0", "", 0, 0),
        "POU main, element localId 2: step s0 is drawn twice"},
+      {step(1, "S0", "", 0, 0) + drawn_transition(2, "1", "1", 0, 50) + step(3, "S1", "2", 0, 100),
+       "POU main, element localId 2: its condition's connection names localId 1, an element of "
+       "the chart, not of a network"},
+      {step(1, "S0", "", 0, 0) + drawn_transition(2, "1", "4", 0, 50) + step(3, "S1", "2", 0, 100) +
+           "<label localId=\"4\" label=\"l\"/>\n",
+       "POU main, element localId 4: label is not supported"},
   };
   for (const auto& c : cases) {
     const std::string pou = "<pou name=\"main\" pouType=\"program\"><interface><localVars>" +
@@ -517,6 +586,35 @@ TEST(PlcFiles, ChartsRefusedByName) {
     EXPECT_FALSE(ok) << c.message;
     const std::string m = e.message;
     EXPECT_EQ(m, c.message);
+  }
+}
+
+// One output latched from several parts, or driven by a chart from several
+// steps, is no error.
+TEST(PlcFiles, OutputsWrittenInOnePartOrLatched) {
+  const struct {
+    const char* what;
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"set and reset coils in two rungs", "t.xml",
+       xml_project(
+           tc6_201,
+           xml_pou("main", "<LD>\n" + rail(1, 0) + ld("contact", 2, "a", "1", 50, 10) +
+                               ld("coil", 3, "x", "2", 100, 10, "storage=\"set\"") +
+                               ld("contact", 4, "b", "1", 50, 50) +
+                               ld("coil", 5, "x", "4", 100, 50, "storage=\"reset\"") + "</LD>"))},
+      {"a chart driving one output from two steps", "t.xml",
+       xml_project(
+           tc6_201,
+           xml_pou("main", "<SFC>\n" + step(1, "S0", "", 0, 0) + transition(2, "1", "a", 0, 50) +
+                               step(3, "S1", "2", 0, 100) + transition(4, "3", "b", 0, 150) +
+                               jump(5, "S0", "4") + actions(6, 1, {"N x"}) +
+                               actions(7, 3, {"S x"}) + "</SFC>"))},
+  };
+  for (const auto& c : cases) {
+    const child_result r = check(c.name, c.text);
+    EXPECT_TRUE(r.exited_with(0)) << c.what << "\n" << r.err;
   }
 }
 
@@ -645,7 +743,8 @@ TEST(PlcFiles, RealProjectsAreCheckedOrRefusedByName) {
   std::istringstream in(files);
   int n = 0;
   const std::regex refused(
-      ".*\\.xml(:[0-9]+)?: (POU [^:]+: .* is not supported.*|no program to run.*)");
+      ".*\\.xml(:[0-9]+)?: (POU [^:]+: .* is not supported.*|no program to run.*|"
+      "POU [^:]+: variable .* is written by two parts of the program: .*)");
   for (std::string f; std::getline(in, f);) {
     ++n;
     const child_result r = testsupport::run_program({plc_program(), "--check", f}, 60000);

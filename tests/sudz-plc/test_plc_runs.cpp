@@ -1,6 +1,7 @@
-// sudz-plc driving a real plant: the gate's programs graded by sudz-grade,
-// which runs each through sudz-trace under its own Xvfb; its command line;
-// a program whose scan cannot end.
+// sudz-plc driving a real plant: the gate's and the sorting line's programs
+// graded by sudz-grade, which runs each through sudz-trace under its own
+// Xvfb; the washing programme in ladder through sudz-trace to its spin step;
+// its command line; a program whose scan cannot end.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -65,6 +66,57 @@ TEST(PlcRun, TheGateProgramsReachTheirGoalCleanly) {
     }
   }
   EXPECT_EQ(mo, "010") << back;
+}
+
+// The sorting line as a chart with ladder and ST actions, given to
+// sudz-grade as a file alone, as a chart is: boxes reach the wagon without
+// a finding.
+TEST(PlcRun, TheSortingChartReachesItsGoalCleanly) {
+  testsupport::temp_dir dir;
+  int status = -1;
+  const std::string table =
+      shell("timeout -s KILL 300 " + build_dir() +
+                "/src/sudz-grade/sudz-grade --plant sudz-sorter --minutes 0.5 --out " +
+                dir.file("out") + " " + source_dir() + "/examples/plc/tri.xml 2>&1",
+            &status);
+  EXPECT_EQ(status, 0) << table;
+  const size_t row = table.find("| tri.xml | ");
+  ASSERT_NE(row, std::string::npos) << table;
+  const std::string line = table.substr(row, table.find('\n', row) - row);
+  EXPECT_NE(line.find("| tri.xml | yes, "), std::string::npos) << line;
+  EXPECT_NE(line.find(" | none | none | "), std::string::npos) << line;
+  EXPECT_NE(line.find("controller exited with status 0"), std::string::npos) << line;
+}
+
+// The washing programme in ladder drives the machine through sudz-trace:
+// the spin step within a bounded number of cycles, the drum spinning fast,
+// the trace's goal reached without a finding.
+TEST(PlcRun, TheLadderWashingProgrammeReachesTheSpinStep) {
+  testsupport::temp_dir dir;
+  const std::string summary = dir.file("t.sum");
+  sim_process sim = sim_process::raw(
+      {build_dir() + "/src/sudz-trace/sudz-trace", "--fast-timers", "--set", "St=1@0",
+       "--stop-idle", "2", "--stop-after", "400", "--summary", summary, "--",
+       build_dir() + "/src/sudz-plc/sudz-plc", source_dir() + "/examples/plc/lavage.xml"});
+  ASSERT_TRUE(wait_until([&] { return sim.segment_of_simulator() != 0; }, 30));
+  // Inputs 8 and output 8: the indicator "Ess" and the fast drum AvR. With
+  // timers answering after a second, the whole programme takes some 6000
+  // cycles: far fewer than 20000 however loaded the machine.
+  ASSERT_TRUE(wait_until([&] { return sim.input(8) == 1 || !sim.running(); }, 300));
+  EXPECT_EQ(sim.input(8), 1);
+  EXPECT_LT(sim.inputs_clock(), 20000);
+  EXPECT_TRUE(wait_until([&] { return sim.output(8) == 1 || !sim.running(); }, 60));
+  // With --view, the window showing a conducting contact in green is
+  // checked here.
+
+  const int status = sim.wait_exit(300);
+  EXPECT_TRUE(WIFSIGNALED(status)) << status;  // the proxy ends the run by SIGTERM
+  ASSERT_TRUE(wait_until(
+      [&] { return testsupport::read_file(summary).find("findings=") != std::string::npos; }, 30));
+  const std::string sum = testsupport::read_file(summary);
+  EXPECT_NE(sum.find("goal_reached=1"), std::string::npos) << sum;
+  EXPECT_NE(sum.find("findings=0"), std::string::npos) << sum;
+  EXPECT_NE(sum.find("alarm=none"), std::string::npos) << sum;
 }
 
 }  // namespace
