@@ -90,14 +90,17 @@ TEST(PlcRun, TheSortingChartReachesItsGoalCleanly) {
 
 // The washing programme in ladder drives the machine through sudz-trace:
 // the spin step within a bounded number of cycles, the drum spinning fast,
-// the trace's goal reached without a finding.
+// the trace's goal reached without a finding. Its window, scrolled to the
+// last rungs once the drum spins fast, shows that rung's contact and coil
+// filled in green.
 TEST(PlcRun, TheLadderWashingProgrammeReachesTheSpinStep) {
   testsupport::temp_dir dir;
   const std::string summary = dir.file("t.sum");
-  sim_process sim = sim_process::raw(
-      {build_dir() + "/src/sudz-trace/sudz-trace", "--fast-timers", "--set", "St=1@0",
-       "--stop-idle", "2", "--stop-after", "400", "--summary", summary, "--",
-       build_dir() + "/src/sudz-plc/sudz-plc", source_dir() + "/examples/plc/lavage.xml"});
+  sim_process sim =
+      sim_process::raw({build_dir() + "/src/sudz-trace/sudz-trace", "--fast-timers", "--set",
+                        "St=1@0", "--stop-idle", "2", "--stop-after", "400", "--summary", summary,
+                        "--", build_dir() + "/src/sudz-plc/sudz-plc",
+                        source_dir() + "/examples/plc/lavage.xml", "--view"});
   ASSERT_TRUE(wait_until([&] { return sim.segment_of_simulator() != 0; }, 30));
   // Inputs 8 and output 8: the indicator "Ess" and the fast drum AvR. With
   // timers answering after a second, the whole programme takes some 6000
@@ -105,9 +108,22 @@ TEST(PlcRun, TheLadderWashingProgrammeReachesTheSpinStep) {
   ASSERT_TRUE(wait_until([&] { return sim.input(8) == 1 || !sim.running(); }, 300));
   EXPECT_EQ(sim.input(8), 1);
   EXPECT_LT(sim.inputs_clock(), 20000);
-  EXPECT_TRUE(wait_until([&] { return sim.output(8) == 1 || !sim.running(); }, 60));
-  // With --view, the window showing a conducting contact in green is
-  // checked here.
+  ASSERT_TRUE(wait_until([&] { return sim.output(8) == 1 || !sim.running(); }, 60));
+  EXPECT_EQ(sim.output(8), 1);
+  const std::string view = window_named("sudz-plc: lavage");
+  ASSERT_NE(view, "");
+  // The wheel scrolls the drawing down to its end, where AvR's rung stands.
+  shell("xdotool mousemove --sync --window " + view + " 300 300 click --repeat 150 --delay 5 5");
+  // A green square the size of a contact's inside: lines alone are thinner.
+  auto filled_green = [](const image& shown) {
+    for (int y = 0; y + 10 < shown.height; y += 4)
+      for (int x = 0; x + 10 < shown.width; x += 4)
+        if (shown.count(x, y, 10, 10, rgb{0, 255, 0}) == 100) return true;
+    return false;
+  };
+  EXPECT_TRUE(wait_until([&] { return filled_green(screenshot(view)) || sim.output(8) == 0; }, 60))
+      << "no element shown conducting";
+  EXPECT_EQ(sim.output(8), 1) << "the spin step ended before the window was seen";
 
   const int status = sim.wait_exit(300);
   EXPECT_TRUE(WIFSIGNALED(status)) << status;  // the proxy ends the run by SIGTERM
