@@ -12,6 +12,7 @@
 #include "sudz-trace/poll_schedule.h"
 #include "sudz-trace/trace_overrides.h"
 #include "sudz-trace/trace_record.h"
+#include "sudz-trace/trace_response.h"
 #include "sudz-trace/trace_rules.h"
 #include "sudz-trace/trace_writers.h"
 #include "support/child_process.h"
@@ -63,6 +64,24 @@ TEST(TraceRules, StatementsAcceptedAndRefused) {
       {"model m 0 0 1: X=1\n", false, "line 1"},
       {"alarm a: nomodel >= 1\n", false, "no model"},
       {"model m 0 0 1: X=1 +1\nalarm a: m = 1\n", false, "line 2"},
+      // Set-point steps and the criteria on the responses.
+      {"step SP=600@10\novershoot o: PV against SP <= 10%\n", true, ""},
+      {"settling s: PV against SP within 5% <= 30\nsettling t: PV against SP within 3 <= 1.5\n",
+       true, ""},
+      {"error e: PV against SP <= 5 over 10\nerror f: PV against SP <= 0\niae i: U against SP <= 9\n",
+       true, ""},
+      {"step SP=600@10+5\n", false, "(expected step NAME=V@T)"},
+      {"step SP@10\n", false, "line 1"},
+      {"step SP=600@10 SP=700@20\n", false, "line 1"},
+      {"overshoot o: PV against SP <= 10\n", false, "expected: overshoot NAME: PV against SP <= P%"},
+      {"settling s: PV against SP <= 30\n", false, "within B[%] <= S"},
+      {"settling s: PV against SP within 5% <= 30%\n", false, "line 1"},
+      {"error e: PV against SP <= 5%\n", false, "line 1"},
+      {"error e: PV against SP <= 5 over 0\n", false, "line 1"},
+      {"error e: PV against SP <= -1\n", false, "line 1"},
+      {"iae i: PV versus SP <= 1\n", false, "expected: iae NAME: PV against SP <= A"},
+      {"iae i: PV against SP <= 1 extra\n", false, "line 1"},
+      {"iae: PV against SP <= 1\n", false, "line 1"},
   };
   for (const auto& c : cases) {
     trace_rules r;
@@ -184,6 +203,78 @@ TEST(TraceRules, AlarmFromTheOutputsAndTheEnd) {
 
 // Looks: fast only from a little before the next cycle is due until it
 // comes, slow otherwise, and slow again when it does not come.
+// Responses recorded a cycle at a time, with known answers. A trace is a list of stretches
+// (value, cycles) of the value PV, which starts with the run; times are wall times of 5 ms a
+// cycle, as the plant's own.
+TEST(TraceResponse, FiguresOnTracesWithKnownAnswers) {
+  using stretches = std::vector<std::pair<int, int>>;
+  // Up past the set point 100 by 20, back to 3 above it, then on it: 600 cycles from 0.
+  const stretches overshooting = {{0, 100}, {120, 100}, {103, 100}, {100, 300}};
+  // Down from 500 to 400, 20 under it, and resting 20 over it to the end.
+  const stretches undershooting = {{500, 100}, {380, 100}, {420, 200}};
+  const struct {
+    const char* rules;
+    stretches trace;
+    const char* figures;  // the summary's figure and the verdict, one per criterion and step
+  } cases[] = {
+      // Overshoot in % of the step (0 to 100); none for a value that never passes the set point.
+      {"step SP=100@0\novershoot o: PV against SP <= 10%\n", overshooting, "20.000 F"},
+      {"step SP=100@0\novershoot o: PV against SP <= 10%\n", {{0, 10}, {50, 10}, {100, 10}},
+       "0.000 P"},
+      {"step SP=400@0\novershoot o: PV against SP <= 25%\n", undershooting, "20.000 P"},
+      // Settling: the start of the last stretch within the band, 200 or 300 cycles in; a band in
+      // % of the step or in units; never for a value outside its band at the end.
+      {"step SP=100@0\nsettling s: PV against SP within 5% <= 1\n", overshooting, "1.000 P"},
+      {"step SP=100@0\nsettling s: PV against SP within 2% <= 1\n", overshooting, "1.500 F"},
+      {"step SP=100@0\nsettling s: PV against SP within 3 <= 1\n", overshooting, "1.000 P"},
+      {"step SP=400@0\nsettling s: PV against SP within 5% <= 60\n", undershooting, "never F"},
+      {"step SP=0@0\nsettling s: PV against SP within 5% <= 1\n", {{0, 50}}, "0.000 P"},
+      // Steady-state error: the last cycle, or the mean over the last 2 s (100 cycles 3 off in
+      // 400); a window shorter than asked is taken whole (100 x 100 + 300 x 20 in 400).
+      {"step SP=100@0\nerror e: PV against SP <= 0\n", overshooting, "0.000 P"},
+      {"step SP=100@0\nerror e: PV against SP <= 0.5 over 2\n", overshooting, "0.750 F"},
+      {"step SP=400@0\nerror e: PV against SP <= 20 over 1000\n", undershooting, "40.000 F"},
+      // IAE: (100 x 100 + 100 x 20 + 100 x 3) cycles of 5 ms.
+      {"step SP=100@0\niae i: PV against SP <= 61.5\n", overshooting, "61.500 P"},
+      {"step SP=100@0\niae i: PV against SP <= 60\n", overshooting, "61.500 F"},
+      // A second step ends the first one's window (0 all along) and starts its own, from 120 at
+      // cycle 100 down to 110: 10 past it.
+      {"step SP=100@0\nstep SP=110@0.5\novershoot o: PV against SP <= 50%\n", overshooting,
+       "0.000 100.000 P F"},
+      // A step after the end of the run: no response, a failure.
+      {"step SP=100@10\niae i: PV against SP <= 1000\n", overshooting, "none F"},
+      // A step of another set point leaves this one's criteria alone.
+      {"step SP=100@0\nstep S2=5@0\niae i: PV against S2 <= 1000\n", {{5, 10}}, "0.000 P"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rules);
+    trace_rules rules;
+    std::string error;
+    ASSERT_TRUE(rules.parse(c.rules, &error)) << error;
+    ASSERT_TRUE(rules.bind({"PV", "SP", "S2"}, {"U"}, &error)) << error;
+    std::vector<response_step> steps;
+    for (const std::string& arg : rules.steps()) {
+      override_spec o;
+      ASSERT_TRUE(parse_override("step", arg, &o, &error)) << error;
+      steps.push_back({o.name == "SP" ? 1 : 2, o.value, o.start, o.text});
+    }
+    response_judge judge(rules.responses(), steps);
+    long n = 0;
+    for (const auto& [value, cycles] : c.trace)
+      for (int k = 0; k < cycles; ++k, ++n) judge.cycle(n, n * 0.005, {value, 0, 0, 0});
+    trace_record record;
+    record.responses = judge.judge();
+    testsupport::temp_dir dir;
+    ASSERT_TRUE(write_summary(record, dir.file("s")));
+    std::string figures;
+    for (const std::string& l : testsupport::read_lines(dir.file("s")))
+      if (l.compare(0, 9, "response.") == 0) figures += (figures.empty() ? "" : " ") + l.substr(l.find('=') + 1);
+    std::string verdicts;
+    for (const response_figure& f : record.responses) verdicts += f.passed ? " P" : " F";
+    EXPECT_EQ(figures + verdicts, c.figures);
+  }
+}
+
 TEST(PollSchedule, LooksOftenOnlyWhenACycleIsDue) {
   poll_schedule s(0.0009, 0.00015);
   EXPECT_DOUBLE_EQ(s.next(1.0), 1.00015);                       // no pace known yet
