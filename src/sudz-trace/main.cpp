@@ -119,7 +119,8 @@ int main(int argc, char** argv) {
     } else if (a == "--summary") {
       summary = take();
     } else if (a == "--check") {
-    } else if (a == "--set" || a == "--step" || a == "--flip" || a == "--freeze" || a == "--press") {
+    } else if (a == "--set" || a == "--step" || a == "--flip" || a == "--freeze" ||
+               a == "--press") {
       override_spec o;
       if (!parse_override(a.substr(2), take(), &o, &error)) bad(error);
       config.overrides.push_back(o);
@@ -161,8 +162,8 @@ int main(int argc, char** argv) {
       for (const override_spec& o : config.overrides)
         stepped = stepped || (o.what == override_spec::kind::step && o.name == c.setpoint);
       if (!stepped) {
-        bad(rules_path + ": " + c.name + ": no step of \"" + c.setpoint + "\" (step " +
-            c.setpoint + "=V@T)");
+        bad(rules_path + ": " + c.name + ": no step of \"" + c.setpoint + "\" (step " + c.setpoint +
+            "=V@T)");
       }
     }
   }

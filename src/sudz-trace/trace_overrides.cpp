@@ -130,6 +130,17 @@ bool input_view::bind(const std::vector<std::string>& inputs,
       return false;
     }
   }
+  // A step holds until the next step of the same input, whatever order they were written in.
+  for (override_spec& o : specs_) {
+    if (o.what != override_spec::kind::step) continue;
+    for (const override_spec& next : specs_) {
+      if (&next == &o || next.what != override_spec::kind::step || next.input != o.input ||
+          next.start < o.start || (next.start == o.start && &next < &o))
+        continue;
+      const double held = next.start - o.start;
+      if (o.duration < 0 || held < o.duration) o.duration = held;
+    }
+  }
   timers_.clear();
   if (fast) {
     if (timers.empty()) {

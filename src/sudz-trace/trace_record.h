@@ -21,7 +21,7 @@ struct trace_signal {
   std::string name;
   signal_kind kind;
   int initial = 0;
-  int row = -1;  // input or output whose row it belongs to (seen, override), or its own
+  int row = -1;        // input or output whose row it belongs to (seen, override), or its own
   bool value = false;  // a measured value or a set point rather than a switch
 };
 
@@ -61,7 +61,7 @@ class trace_record {
   std::vector<trace_finding> findings;
   std::vector<trace_goal> goals;
   std::vector<response_figure> responses;  // the criteria on set-point steps
-  std::string alarm;  // name of the alarm that ended the run, or ""
+  std::string alarm;                       // name of the alarm that ended the run, or ""
   long alarm_cycle = -1;
   double alarm_time = 0;
   std::vector<std::string> override_texts;  // one per override signal, same order

@@ -48,10 +48,9 @@ bool parse_response(const std::string& keyword, const std::string& name, const s
   } else {
     return false;
   }
-  const char* const forms[] = {"overshoot NAME: PV against SP <= P%",
-                               "settling NAME: PV against SP within B[%] <= S",
-                               "error NAME: PV against SP <= E [over S]",
-                               "iae NAME: PV against SP <= A"};
+  const char* const forms[] = {
+      "overshoot NAME: PV against SP <= P%", "settling NAME: PV against SP within B[%] <= S",
+      "error NAME: PV against SP <= E [over S]", "iae NAME: PV against SP <= A"};
   *why = std::string("expected: ") + forms[static_cast<int>(c->what)];
   std::istringstream in(rest);
   std::vector<std::string> w;
@@ -168,9 +167,8 @@ std::vector<response_figure> response_judge::judge() const {
           f.settled = settled_from < n;
           f.passed = f.settled && f.figure <= cr.limit;
           f.what = (f.settled ? "settled " : "not settled ") + within +
-                   (f.settled ? " in " : " after ") +
-                   figure_text(f.settled ? f.figure : n / hz) + " s, limit " +
-                   limit_text(cr.limit) + " s" + after;
+                   (f.settled ? " in " : " after ") + figure_text(f.settled ? f.figure : n / hz) +
+                   " s, limit " + limit_text(cr.limit) + " s" + after;
           const size_t due = static_cast<size_t>(std::llround(cr.limit * hz));
           at = std::min(n - 1, due);
           break;
@@ -198,8 +196,8 @@ std::vector<response_figure> response_judge::judge() const {
           }
           f.figure = sum / hz;
           f.passed = f.figure <= cr.limit;
-          f.what = "IAE " + figure_text(f.figure) + " unit s, limit " + limit_text(cr.limit) +
-                   after;
+          f.what =
+              "IAE " + figure_text(f.figure) + " unit s, limit " + limit_text(cr.limit) + after;
           break;
         }
       }

@@ -57,7 +57,7 @@ bool parse_response(const std::string& keyword, const std::string& name, const s
 // One criterion's figure for one step.
 struct response_figure {
   std::string criterion;
-  std::string step;  // the step's text
+  std::string step;       // the step's text
   bool measured = false;  // false: the step never came
   bool settled = true;    // settling: within its band at the end
   double figure = 0;
@@ -90,7 +90,7 @@ class response_judge {
 
  private:
   struct window {
-    int step = -1;        // into steps_
+    int step = -1;         // into steps_
     long first_cycle = 0;  // the step's cycle
     std::vector<int> values;
     std::vector<double> times;

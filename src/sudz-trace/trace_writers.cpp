@@ -440,9 +440,12 @@ bool write_summary(const trace_record& r, const std::string& path) {
   std::vector<std::string> seen;
   for (const response_figure& fig : r.responses) {
     seen.push_back(fig.criterion);
-    f << "response." << fig.criterion << "."
-      << std::count(seen.begin(), seen.end(), fig.criterion) << "="
-      << (!fig.measured ? "none" : !fig.settled ? "never" : fixed(fig.figure, 3)) << "\n";
+    f << "response." << fig.criterion << "." << std::count(seen.begin(), seen.end(), fig.criterion)
+      << "="
+      << (!fig.measured  ? "none"
+          : !fig.settled ? "never"
+                         : fixed(fig.figure, 3))
+      << "\n";
   }
   f << "findings=" << r.findings.size() << "\n";
   std::vector<std::string> names;

@@ -92,6 +92,17 @@ TEST(SudzGrade, RefusesBadScenarioAndRulesFilesBeforeAnyRun) {
       {"", "rule x Y=1\n", "rules", ": line 1: expected: rule NAME: CONDITION"},
       {"", "goal g: X=1\ntimer O\n", "rules", ": line 2: "},
       {"fast-timers\n", "goal g: X=1\n", "", "fast-timers: the rules name no timer"},
+      // Set-point steps and the criteria on the responses.
+      {"step SPl=high@1\n", "", "scenario",
+       ": line 1: bad override \"step SPl=high@1\" (expected step NAME=V@T)"},
+      {"", "overshoot o: Lt against SPl <= 10\n", "rules",
+       ": line 1: expected: overshoot NAME: PV against SP <= P%"},
+      {"", "step SPl=600@10\nsettling s: Lt against SPl <= 30\n", "rules",
+       ": line 2: expected: settling NAME: PV against SP within B[%] <= S"},
+      {"", "step SPl=600@10+20\n", "rules", ": line 1: bad override"},
+      // A criterion without a step of its set point would judge nothing and pass.
+      {"step SPt=400@0\n", "iae i: Lt against SPl <= 100\n", "rules",
+       ": i: no step of \"SPl\" (step SPl=V@T)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.scenario) + c.rules);
@@ -116,10 +127,11 @@ TEST(SudzGrade, RefusesBadScenarioAndRulesFilesBeforeAnyRun) {
 // the run is ended at once, not at its time limit (150 s), its row says so, the batch fails.
 TEST(SudzGrade, ARunWhoseProxyDiesIsEndedAtOnce) {
   testsupport::temp_dir dir;
-  testsupport::write_file(dir.file("killer"),
-                          "#!/bin/sh\nsleep 3\nfor i in $(seq 300); do\n  p=$(($(ps -o ppid= -p $$)))\n"
-                          "  [ $(cat /proc/$p/comm) = sudz-trace ] && exec kill -KILL $p\n"
-                          "  sleep 0.1\ndone\n");
+  testsupport::write_file(
+      dir.file("killer"),
+      "#!/bin/sh\nsleep 3\nfor i in $(seq 300); do\n  p=$(($(ps -o ppid= -p $$)))\n"
+      "  [ $(cat /proc/$p/comm) = sudz-trace ] && exec kill -KILL $p\n"
+      "  sleep 0.1\ndone\n");
   chmod(dir.file("killer").c_str(), 0755);
   int status = -1;
   const auto start = std::chrono::steady_clock::now();

@@ -2,6 +2,7 @@
 // files, checked by their real readers (vcd2fst, rsvg-convert).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -68,12 +69,14 @@ TEST(TraceRules, StatementsAcceptedAndRefused) {
       {"step SP=600@10\novershoot o: PV against SP <= 10%\n", true, ""},
       {"settling s: PV against SP within 5% <= 30\nsettling t: PV against SP within 3 <= 1.5\n",
        true, ""},
-      {"error e: PV against SP <= 5 over 10\nerror f: PV against SP <= 0\niae i: U against SP <= 9\n",
+      {"error e: PV against SP <= 5 over 10\nerror f: PV against SP <= 0\niae i: U against SP <= "
+       "9\n",
        true, ""},
       {"step SP=600@10+5\n", false, "(expected step NAME=V@T)"},
       {"step SP@10\n", false, "line 1"},
       {"step SP=600@10 SP=700@20\n", false, "line 1"},
-      {"overshoot o: PV against SP <= 10\n", false, "expected: overshoot NAME: PV against SP <= P%"},
+      {"overshoot o: PV against SP <= 10\n", false,
+       "expected: overshoot NAME: PV against SP <= P%"},
       {"settling s: PV against SP <= 30\n", false, "within B[%] <= S"},
       {"settling s: PV against SP within 5% <= 30%\n", false, "line 1"},
       {"error e: PV against SP <= 5%\n", false, "line 1"},
@@ -219,7 +222,8 @@ TEST(TraceResponse, FiguresOnTracesWithKnownAnswers) {
   } cases[] = {
       // Overshoot in % of the step (0 to 100); none for a value that never passes the set point.
       {"step SP=100@0\novershoot o: PV against SP <= 10%\n", overshooting, "20.000 F"},
-      {"step SP=100@0\novershoot o: PV against SP <= 10%\n", {{0, 10}, {50, 10}, {100, 10}},
+      {"step SP=100@0\novershoot o: PV against SP <= 10%\n",
+       {{0, 10}, {50, 10}, {100, 10}},
        "0.000 P"},
       {"step SP=400@0\novershoot o: PV against SP <= 25%\n", undershooting, "20.000 P"},
       // Settling: the start of the last stretch within the band, 200 or 300 cycles in; a band in
@@ -268,7 +272,8 @@ TEST(TraceResponse, FiguresOnTracesWithKnownAnswers) {
     ASSERT_TRUE(write_summary(record, dir.file("s")));
     std::string figures;
     for (const std::string& l : testsupport::read_lines(dir.file("s")))
-      if (l.compare(0, 9, "response.") == 0) figures += (figures.empty() ? "" : " ") + l.substr(l.find('=') + 1);
+      if (l.compare(0, 9, "response.") == 0)
+        figures += (figures.empty() ? "" : " ") + l.substr(l.find('=') + 1);
     std::string verdicts;
     for (const response_figure& f : record.responses) verdicts += f.passed ? " P" : " F";
     EXPECT_EQ(figures + verdicts, c.figures);
@@ -303,14 +308,25 @@ TEST(TraceOverrides, OptionsAcceptedAndRefused) {
     bool ok;
     double start, duration;
   } cases[] = {
-      {"set", "Niv=0@0", true, 0, -1},     {"set", "St=1@2.5+3", true, 2.5, 3},
-      {"set", "St=-7@1", true, 1, -1},     {"flip", "Tr@4+0.5", true, 4, 0.5},
-      {"freeze", "3+2", true, 3, 2},       {"freeze", "3", true, 3, -1},
-      {"fast-timers", "", true, 0, -1},    {"set", "Niv@0", false, 0, 0},
-      {"set", "Niv=x@0", false, 0, 0},     {"set", "=1@0", false, 0, 0},
-      {"set", "Niv=1@-1", false, 0, 0},    {"set", "Niv=1@1+0", false, 0, 0},
-      {"flip", "Tr", false, 0, 0},         {"freeze", "a+1", false, 0, 0},
-      {"fast-timers", "now", false, 0, 0}, {"stick", "Niv=1@0", false, 0, 0},
+      {"set", "Niv=0@0", true, 0, -1},
+      {"set", "St=1@2.5+3", true, 2.5, 3},
+      {"set", "St=-7@1", true, 1, -1},
+      {"flip", "Tr@4+0.5", true, 4, 0.5},
+      {"freeze", "3+2", true, 3, 2},
+      {"freeze", "3", true, 3, -1},
+      {"fast-timers", "", true, 0, -1},
+      {"set", "Niv@0", false, 0, 0},
+      {"set", "Niv=x@0", false, 0, 0},
+      {"set", "=1@0", false, 0, 0},
+      {"set", "Niv=1@-1", false, 0, 0},
+      {"set", "Niv=1@1+0", false, 0, 0},
+      {"flip", "Tr", false, 0, 0},
+      {"freeze", "a+1", false, 0, 0},
+      {"fast-timers", "now", false, 0, 0},
+      {"stick", "Niv=1@0", false, 0, 0},
+      // A step holds for good.
+      {"step", "SPl=600@10", true, 10, -1},
+      {"step", "SPl=600@10+5", false, 0, 0},
       // A press holds its button for a click unless told; a label may hold blanks and "@".
       {"press", "Voiture@2", true, 2, press_hold},
       {"press", "Timer 1 min termine@1+0.5", true, 1, 0.5},
@@ -351,8 +367,8 @@ TEST(TraceOverrides, PressesAskedOneAtATime) {
   } cases[] = {
       {"press Voiture@0.5\n", "|Voiture|", "+Voiture-Voiture", ""},
       // Overlapping presses, each asked once the one before was taken.
-      {"press Bouton@1+1\npress Voiture@1\n", "|Voiture|Bouton|",
-       "+Bouton+Voiture-Voiture-Bouton", ""},
+      {"press Bouton@1+1\npress Voiture@1\n", "|Voiture|Bouton|", "+Bouton+Voiture-Voiture-Bouton",
+       ""},
       // Shorter than a look: still pressed, then released.
       {"press Ouvrir@0.001+0.001\n", "|Ouvrir|", "+Ouvrir-Ouvrir", ""},
       {"press Klaxon@0\n", "|Voiture|", "", "press \"Klaxon\": the plant has no button"},
@@ -384,8 +400,10 @@ TEST(TraceOverrides, PressesAskedOneAtATime) {
 TEST(TraceOverrides, WhatTheControllerSees) {
   std::vector<override_spec> specs;
   std::string error;
-  ASSERT_TRUE(parse_scenario("set Niv=1@1+2\nflip Tr@2\nset Tr=1@5+1\nfreeze 10+1\nfast-timers\n",
-                             &specs, &error));
+  // The steps, written out of order, each hold until the next one.
+  ASSERT_TRUE(parse_scenario(
+      "set Niv=1@1+2\nflip Tr@2\nset Tr=1@5+1\nfreeze 10+1\nfast-timers\nstep T=7@3\nstep T=5@1\n",
+      &specs, &error));
   input_view view(specs);
   trace_rules rules = machine_rules();
   ASSERT_TRUE(view.bind(kInputs, rules.timers(), &error)) << error;
@@ -396,12 +414,15 @@ TEST(TraceOverrides, WhatTheControllerSees) {
     double t;
     int niv, tr, t1mt;
     bool frozen;
+    int temperature;
   } cases[] = {
-      {0.5, 0, 1, 0, false}, {1.0, 1, 1, 0, false}, {2.5, 1, 0, 0, false}, {3.0, 0, 0, 0, false},
-      {5.5, 0, 1, 0, false}, {6.0, 0, 0, 0, false}, {10.5, 0, 0, 0, true}, {11.0, 0, 0, 0, false},
+      {0.5, 0, 1, 0, false, 0}, {1.0, 1, 1, 0, false, 5},  {2.5, 1, 0, 0, false, 5},
+      {3.0, 0, 0, 0, false, 7}, {5.5, 0, 1, 0, false, 7},  {6.0, 0, 0, 0, false, 7},
+      {10.5, 0, 0, 0, true, 7}, {11.0, 0, 0, 0, false, 7},
   };
   for (const auto& c : cases) {
     std::vector<int> seen = view.apply(plant, c.t);
+    EXPECT_EQ(seen[in_index("T")], c.temperature) << c.t;
     EXPECT_EQ(seen[in_index("Niv")], c.niv) << c.t;
     EXPECT_EQ(seen[in_index("Tr")], c.tr) << c.t;
     EXPECT_EQ(seen[in_index("T1mt")], c.t1mt) << c.t;
@@ -489,6 +510,71 @@ TEST(TraceWriters, FilesReadByTheirReaders) {
   EXPECT_NE(text.find("sudz-trace report"), std::string::npos) << text;
   EXPECT_NE(text.find("inlet-at-level"), std::string::npos) << text;
   EXPECT_FALSE(write_report(r, dir.file("no/such/dir/t.pdf")));
+}
+
+// Values (a level rising to 1000 and held, a set point stepped as the controller saw it) beside a
+// switch: dumped as integers and drawn as lines scaled to their range, read back by GTKWave's
+// converters and rendered by rsvg-convert, whose pixels show the line where the value puts it.
+TEST(TraceWriters, ValuesAsLinesReadByTheirReaders) {
+  testsupport::temp_dir dir;
+  trace_record r;
+  const int lt = r.add_signal("Lt", signal_kind::input, 0);
+  const int spl = r.add_signal("SPl", signal_kind::input, 500);
+  const int agi = r.add_signal("Agi", signal_kind::output, 0);
+  const int seen = r.add_signal("SPl", signal_kind::seen, 500, spl);
+  const int step = r.add_signal("step SPl=600@1", signal_kind::override_, 0, spl);
+  const int aut = r.add_signal("Aut", signal_kind::input, 0);
+  r.mark_value(aut);  // a value that only held 0 and 1 is still one
+  r.override_texts.push_back("step SPl=600@1");
+  for (int k = 1; k <= 200; ++k) r.set(lt, k * 5, k * 0.01, k * 2);
+  r.set(agi, 1, 1.0, 200);
+  r.set(step, 1, 1.0, 200);
+  r.set(seen, 600, 1.0, 200);
+  r.duration = 4;
+  EXPECT_TRUE(r.is_value(spl));  // through what the controller saw
+  EXPECT_FALSE(r.is_value(agi));
+  const std::string vcd = dir.file("t.vcd"), svg = dir.file("t.svg"), png = dir.file("t.png");
+  ASSERT_TRUE(write_vcd(r, vcd));
+  ASSERT_TRUE(write_svg(r, svg));
+  ASSERT_EQ(std::system(("vcd2fst '" + vcd + "' '" + dir.file("t.fst") + "' >/dev/null 2>&1 && " +
+                         "fst2vcd '" + dir.file("t.fst") + "' > '" + dir.file("back.vcd") +
+                         "' 2>/dev/null")
+                            .c_str()),
+            0);
+  // Each variable as read back: "type size name", in the order written.
+  std::string vars;
+  for (const std::string& l : testsupport::read_lines(dir.file("back.vcd"))) {
+    std::istringstream in(l);
+    std::string var, type, size, code, name;
+    if (in >> var >> type >> size >> code >> name && var == "$var")
+      vars += type + " " + size + " " + name + "; ";
+  }
+  EXPECT_EQ(vars,
+            "integer 32 Lt; integer 32 SPl; integer 32 Aut; wire 1 Agi; integer 32 SPl; "
+            "wire 1 override1; ");
+  EXPECT_NE(testsupport::read_file(dir.file("back.vcd")).find("b00000000000000000000001111101000"),
+            std::string::npos);
+  const std::string text = testsupport::read_file(svg);
+  size_t lines = 0;
+  for (size_t p = 0; (p = text.find("<polyline class=", p)) != std::string::npos; ++p) ++lines;
+  EXPECT_EQ(lines, 4u);  // Lt, SPl and as seen, Aut; Agi keeps its levels
+  EXPECT_NE(text.find("<path class=\"wave\""), std::string::npos);
+  ASSERT_EQ(std::system(("rsvg-convert '" + svg + "' -o '" + png + "' 2>/dev/null").c_str()), 0);
+  // Lt's row: 72 pixels from y 90, the line from y 157 (0) to 95 (1000); x 120 + 265 per second.
+  auto pixel = [&](int px, int py) {
+    const std::string out = dir.file("px");
+    const std::string cmd = "convert '" + png + "' -format '%[fx:int(255*r)] %[fx:int(255*b)]' " +
+                            "-crop 1x1+" + std::to_string(px) + "+" + std::to_string(py) +
+                            " info: > '" + out + "' 2>/dev/null";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    std::istringstream in(testsupport::read_file(out));
+    int red = -1, blue = -1;
+    in >> red >> blue;
+    return blue - red;  // far above 0 on the blue line, 0 on white
+  };
+  EXPECT_GT(pixel(915, 95), 60);   // held at 1000 at 3 s
+  EXPECT_GT(pixel(385, 126), 60);  // 500 at 1 s
+  EXPECT_EQ(pixel(915, 126), 0);   // nothing under the held line
 }
 
 }  // namespace
