@@ -127,7 +127,9 @@ std::vector<response_figure> response_judge::judge() const {
       const window* w = nullptr;
       for (const window& x : windows_[c])
         if (x.step == static_cast<int>(s)) w = &x;
-      if (w == nullptr || w->values.empty()) {
+      // A step followed in the same cycle by another of its set point has no response.
+      if (w != nullptr && w->values.empty()) continue;
+      if (w == nullptr) {
         f.passed = false;
         f.what = "no response: the run ended before " + steps_[s].text;
         f.cycle = last_cycle_;
@@ -169,14 +171,14 @@ std::vector<response_figure> response_judge::judge() const {
           f.what = (f.settled ? "settled " : "not settled ") + within +
                    (f.settled ? " in " : " after ") + figure_text(f.settled ? f.figure : n / hz) +
                    " s, limit " + limit_text(cr.limit) + " s" + after;
-          const size_t due = static_cast<size_t>(std::llround(cr.limit * hz));
-          at = std::min(n - 1, due);
+          // Where it should have settled by, or the end.
+          if (cr.limit * hz < n - 1) at = static_cast<size_t>(cr.limit * hz);
           break;
         }
         case m::error: {
+          // The cycles of the last S seconds, at least one, at most the whole response.
           size_t last = 1;
-          if (cr.over > 0) last = std::max<size_t>(1, std::llround(cr.over * hz));
-          last = std::min(last, n);
+          if (cr.over > 0) last = cr.over * hz < n ? std::max<size_t>(1, cr.over * hz + 0.5) : n;
           double sum = 0;
           for (size_t i = n - last; i < n; ++i) sum += std::fabs(sp - v[i]);
           f.figure = sum / last;

@@ -269,7 +269,9 @@ bool write_svg(const trace_record& r, const std::string& path) {
   // changes every cycle draws a line of about one point per pixel.
   auto line = [&](int s, int least, int greatest, double y_top) {
     const double hi = y_top + 5, lo = y_top + value_h - 5;
-    auto y = [&](int v) { return lo - (lo - hi) * (v - least) / double(greatest - least); };
+    auto y = [&](int v) {
+      return lo - (lo - hi) * (double(v) - least) / (double(greatest) - least);
+    };
     std::ostringstream pts;
     double px = x0, py = y(sig[s].initial);
     pts << px << "," << py;
