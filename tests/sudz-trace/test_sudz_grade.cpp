@@ -145,6 +145,34 @@ TEST(SudzGrade, ARunWhoseProxyDiesIsEndedAtOnce) {
       << table;
 }
 
+// A response judged in a batch: the scenario steps the input the controller sees, the rules judge
+// an output against it; the figures reach the CSV and the JSON, a broken limit the findings.
+TEST(SudzGrade, ResponsesToAStepInTheMarkSheet) {
+  testsupport::temp_dir dir;
+  testsupport::write_file(dir.file("scenario"), "step T=1@0\n");
+  // Whenever the proxy's first cycle comes, the output is still 0 in it: "late" fails.
+  testsupport::write_file(
+      dir.file("rules"),
+      "settling late: H against T within 0 <= 0\nerror held: H against T <= 0\n");
+  testsupport::write_file(dir.file("script"), "at input clock 30 set output H to 1\n");
+  int status = -1;
+  const std::string table = shell(
+      "timeout -s KILL 200 " + grade() + " --minutes 0.05 --out " + dir.file("out") +
+          " --scenario " + dir.file("scenario") + " --rules " + dir.file("rules") + " --csv " +
+          dir.file("m.csv") + " --json " + dir.file("m.json") + " '" + build_dir() +
+          "/tests/support/test_controller --script " + dir.file("script") + "' 2>/dev/null",
+      &status);
+  EXPECT_EQ(status, 0) << table;
+  EXPECT_NE(table.find("| test_controller | no | late 1 | none |"), std::string::npos) << table;
+  const std::string read =
+      shell("/usr/bin/python3 -c \"import csv, json; r = json.load(open('" + dir.file("m.json") +
+                "'))[0]['responses']; print(r['held.1'], r['late.1'] > 0, "
+                "next(csv.DictReader(open('" +
+                dir.file("m.csv") + "')))['responses'].split('; ')[1])\"",
+            &status);
+  EXPECT_EQ(read, "0.0 True held.1=0.000\n");
+}
+
 // The sorting line, with its own rules and goal. The run ends by itself: once its one box is
 // sorted, the programme leaves every output at 0. The time limit only stops a run that hangs.
 TEST(SudzGrade, SortingLine) {
