@@ -11,6 +11,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -159,6 +160,8 @@ int run_proxy(const proxy_config& config, trace_record* record) {
   for (const override_spec& o : view.specs())
     if (o.what == override_spec::kind::step) steps.push_back({o.input, o.value, o.start, o.text});
   response_judge responses(rules.responses(), steps);
+  double last_step = 0;
+  for (const response_step& s : steps) last_step = std::max(last_step, s.start);
   press_queue presses(view.specs());
 
   // Downstream: the same names, and the simulator's end guard on it. The
@@ -295,7 +298,8 @@ int run_proxy(const proxy_config& config, trace_record* record) {
     }
     bool all_zero = true;
     for (int v : up_out) all_zero = all_zero && v == 0;
-    if (!all_zero || record->first_cycle < 0) idle_since = t;
+    // A run with a step still to come is not over, however still its outputs.
+    if (!all_zero || record->first_cycle < 0 || t < last_step) idle_since = t;
 
     if (t >= next_watch) {
       next_watch = t + 0.02;

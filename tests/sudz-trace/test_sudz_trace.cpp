@@ -375,6 +375,16 @@ TEST(SudzTrace, StepFromTheRulesAndItsResponseJudged) {
   EXPECT_NE(vcd.find("$var integer 32 ! T $end"), std::string::npos) << vcd.substr(0, 800);
   EXPECT_NE(svg.find("<polyline class=\"value\""), std::string::npos);
   expect_clean(sim);
+
+  // Outputs at rest do not end a run before its last step.
+  run_files g;
+  testsupport::write_file(rules, "step T=1@1.5\nerror e: H against T <= 5\n");
+  sim_process idle = start(g, {"--rules", rules, "--stop-idle", "0.5"}, g.test_controller(""));
+  idle.wait_exit();
+  kv = g.wait_summary();
+  EXPECT_EQ(kv["end"], "stopped: every output at 0 for 0.500 s");
+  EXPECT_GE(std::atof(kv["duration"].c_str()), 2.0);
+  EXPECT_EQ(kv["response.e.1"], "1.000");
 }
 
 // Each end of the proxy's run: the controller learns it, the files are
