@@ -117,6 +117,25 @@ std::string optional(long v) {
   return v < 0 ? "" : std::to_string(v);
 }
 
+std::string responses_text(const grade_row& r) {
+  std::string out;
+  for (const auto& [key, figure] : r.responses)
+    out += (out.empty() ? "" : "; ") + key + "=" + figure;
+  return out;
+}
+
+// The figures as a JSON object: numbers, null for a value that never settled or a step that
+// never came.
+std::string responses_json(const grade_row& r) {
+  std::string out = "{";
+  for (const auto& [key, figure] : r.responses) {
+    const bool number =
+        !figure.empty() && figure.find_first_not_of("0123456789.") == std::string::npos;
+    out += (out.size() > 1 ? ", " : "") + json_string(key) + ": " + (number ? figure : "null");
+  }
+  return out + "}";
+}
+
 }  // namespace
 
 grade_row make_row(const std::string& controller, const std::string& command,
@@ -152,6 +171,11 @@ grade_row make_row(const std::string& controller, const std::string& command,
           (r.findings_cell.empty() ? "" : ", ") + l.substr(8, eq - 8) + " " + l.substr(eq + 1);
     }
     if (r.findings_cell.empty()) r.findings_cell = "none";
+    for (const std::string& l : s) {
+      const size_t eq = l.find('=');
+      if (l.compare(0, 9, "response.") == 0 && eq != std::string::npos)
+        r.responses.push_back({l.substr(9, eq - 9), l.substr(eq + 1)});
+    }
     r.findings = report_findings(r.report);
     alarm = value(s, "alarm");
     r.alarm_cycle = number(value(s, "alarm_cycle"));
@@ -207,7 +231,7 @@ std::string csv_table(const std::vector<grade_row>& rows, const std::string& goa
   std::string t = "controller," + goal_column +
                   ",findings,alarm,end,vcd,svg,report,command,goal_name,goal_reached,goal_time,"
                   "goal_cycle,finding_cycles,alarm_cycle,run_end,controller_end,"
-                  "simulator_status\r\n";
+                  "simulator_status,responses\r\n";
   for (const grade_row& r : rows) {
     const std::vector<std::string> f = {csv_field(r.controller),
                                         csv_field(r.goal_cell),
@@ -226,7 +250,8 @@ std::string csv_table(const std::vector<grade_row>& rows, const std::string& goa
                                         optional(r.alarm_cycle),
                                         csv_field(r.run_end),
                                         csv_field(r.controller_end),
-                                        optional(r.simulator_status)};
+                                        optional(r.simulator_status),
+                                        csv_field(responses_text(r))};
     for (size_t k = 0; k < f.size(); ++k) t += (k ? "," : "") + f[k];
     t += "\r\n";
   }
@@ -262,7 +287,8 @@ std::string json_table(const std::vector<grade_row>& rows, const std::string& go
          ", \"goal_cycle\": " + num(r.goal_cycle) + ", \"finding_cycles\": " + findings +
          ", \"alarm_cycle\": " + num(r.alarm_cycle) + ", \"run_end\": " + json_string(r.run_end) +
          ", \"controller_end\": " + json_string(r.controller_end) +
-         ", \"simulator_status\": " + num(r.simulator_status) + "}";
+         ", \"simulator_status\": " + num(r.simulator_status) +
+         ", \"responses\": " + responses_json(r) + "}";
   }
   return t + (rows.empty() ? "]\n" : "\n]\n");
 }

@@ -7,7 +7,9 @@
 // carry the same cells under the same names, then the same facts as
 // separate fields for programs: the goal's name, whether and when it was
 // reached, every finding with its cycle, the alarm's cycle, how the run and
-// the controller ended and the simulator's status.
+// the controller ended and the simulator's status, and last the figures of
+// the responses to set-point steps ("responses": NAME.K=FIGURE, K counting
+// the steps of the criterion's set point from 1).
 #ifndef SUDZ_GRADE_GRADE_RESULT_H
 #define SUDZ_GRADE_GRADE_RESULT_H
 
@@ -33,6 +35,9 @@ struct grade_row {
   long alarm_cycle = -1;
   std::string run_end, controller_end;
   int simulator_status = -1;
+  // Each response criterion's figure for each step, as the summary gives them: a number,
+  // "never" (not settled) or "none" (the step never came).
+  std::vector<std::pair<std::string, std::string>> responses;
 };
 
 // What sudz-grade saw of a run, besides the files.

@@ -34,6 +34,8 @@ const char* const usage_text =
     "  --summary FILE      key=value lines for programs\n"
     "Overrides (T, D in seconds since the start; without +D for good):\n"
     "  --set NAME=V@T[+D]  the controller sees input NAME at V\n"
+    "  --step SP=V@T       the controller sees set point SP at V from T on; the\n"
+    "                      rules judge the response to it\n"
     "  --flip NAME@T[+D]   the controller sees input NAME inverted\n"
     "  --freeze T[+D]      the controller sees no new inputs\n"
     "  --fast-timers       timers answer after 1 s instead of 10 or 30\n"
@@ -86,7 +88,7 @@ int main(int argc, char** argv) {
     find_automemlink_ident(argc, argv, &upstream_for_errors, &ignored);
   }
   proxy_config config;
-  std::string vcd, svg, report, summary;
+  std::string vcd, svg, report, summary, rules_path = "built-in rules";
   int i = 1;
   for (; i < argc; ++i) {
     std::string a = argv[i];
@@ -117,7 +119,8 @@ int main(int argc, char** argv) {
     } else if (a == "--summary") {
       summary = take();
     } else if (a == "--check") {
-    } else if (a == "--set" || a == "--flip" || a == "--freeze" || a == "--press") {
+    } else if (a == "--set" || a == "--step" || a == "--flip" || a == "--freeze" ||
+               a == "--press") {
       override_spec o;
       if (!parse_override(a.substr(2), take(), &o, &error)) bad(error);
       config.overrides.push_back(o);
@@ -130,6 +133,7 @@ int main(int argc, char** argv) {
       if (!parse_scenario(read_text(path), &config.overrides, &error)) bad(path + ": " + error);
     } else if (a == "--rules") {
       const std::string path = take();
+      rules_path = path;
       config.rules_text = read_text(path);
       trace_rules check;
       if (!check.parse(config.rules_text, &error)) bad(path + ": " + error);
@@ -143,6 +147,24 @@ int main(int argc, char** argv) {
       config.poll_us = static_cast<long>(us);
     } else {
       bad("unknown option " + a);
+    }
+  }
+  {
+    // A criterion on a response needs a step of its set point, from the rules or the run:
+    // without one it would judge nothing and pass.
+    trace_rules rules;
+    std::string error;
+    rules.parse(config.rules_text, &error);
+    for (const response_criterion& c : rules.responses()) {
+      bool stepped = false;
+      for (const std::string& arg : rules.steps())
+        stepped = stepped || arg.compare(0, c.setpoint.size() + 1, c.setpoint + "=") == 0;
+      for (const override_spec& o : config.overrides)
+        stepped = stepped || (o.what == override_spec::kind::step && o.name == c.setpoint);
+      if (!stepped) {
+        bad(rules_path + ": " + c.name + ": no step of \"" + c.setpoint + "\" (step " + c.setpoint +
+            "=V@T)");
+      }
     }
   }
   if (checking) {

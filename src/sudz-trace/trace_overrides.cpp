@@ -37,18 +37,22 @@ bool parse_override(const std::string& keyword, const std::string& arg, override
     *error = "bad override \"" + o->text + "\" (expected " + form + ")";
     return false;
   };
-  if (keyword == "set") {
-    o->what = override_spec::kind::set;
+  if (keyword == "set" || keyword == "step") {
+    // A step is a set that holds for good.
+    const bool step = keyword == "step";
+    const std::string form = step ? "step NAME=V@T" : "set NAME=V@T[+D]";
+    o->what = step ? override_spec::kind::step : override_spec::kind::set;
     const size_t eq = arg.find('='), at = arg.find('@');
-    if (eq == std::string::npos || at == std::string::npos || at < eq)
-      return fail("set NAME=V@T[+D]");
+    if (eq == std::string::npos || at == std::string::npos || at < eq ||
+        (step && arg.find('+', at) != std::string::npos))
+      return fail(form);
     o->name = arg.substr(0, eq);
     const std::string v = arg.substr(eq + 1, at - eq - 1);
     char* end = nullptr;
     const long value = std::strtol(v.c_str(), &end, 10);
     if (v.empty() || *end != '\0' || value < -2147483647L - 1 || value > 2147483647L ||
         !valid_name(o->name) || !parse_when(arg.substr(at + 1), o)) {
-      return fail("set NAME=V@T[+D]");
+      return fail(form);
     }
     o->value = static_cast<int>(value);
   } else if (keyword == "flip") {
@@ -115,13 +119,26 @@ bool input_view::bind(const std::vector<std::string>& inputs,
   bool fast = false;
   for (override_spec& o : specs_) {
     if (o.what == override_spec::kind::fast_timers) fast = true;
-    if (o.what != override_spec::kind::set && o.what != override_spec::kind::flip) continue;
+    if (o.what != override_spec::kind::set && o.what != override_spec::kind::flip &&
+        o.what != override_spec::kind::step)
+      continue;
     o.input = -1;
     for (size_t i = 0; i < inputs.size(); ++i)
       if (inputs[i] == o.name) o.input = static_cast<int>(i);
     if (o.input < 0) {
       *error = "override \"" + o.text + "\": no input \"" + o.name + "\"";
       return false;
+    }
+  }
+  // A step holds until the next step of the same input, whatever order they were written in.
+  for (override_spec& o : specs_) {
+    if (o.what != override_spec::kind::step) continue;
+    for (const override_spec& next : specs_) {
+      if (&next == &o || next.what != override_spec::kind::step || next.input != o.input ||
+          next.start < o.start || (next.start == o.start && &next < &o))
+        continue;
+      const double held = next.start - o.start;
+      if (o.duration < 0 || held < o.duration) o.duration = held;
     }
   }
   timers_.clear();
@@ -156,7 +173,8 @@ std::vector<int> input_view::apply(const std::vector<int>& plant, double t) cons
   }
   for (const override_spec& o : specs_) {
     if (o.input < 0 || !o.active(t)) continue;
-    if (o.what == override_spec::kind::set) seen[o.input] = o.value;
+    if (o.what == override_spec::kind::set || o.what == override_spec::kind::step)
+      seen[o.input] = o.value;
     if (o.what == override_spec::kind::flip) seen[o.input] = seen[o.input] == 0 ? 1 : 0;
   }
   return seen;

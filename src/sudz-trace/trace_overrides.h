@@ -6,6 +6,9 @@
 //
 //   set NAME=V@T[+D]   the controller sees input NAME at V (a stuck sensor,
 //                      a pressed button)
+//   step NAME=V@T      the controller sees input NAME at V from T on: a step
+//                      of a set point, whose response the rules may judge
+//                      (trace_response.h); also a statement of a rules file
 //   flip NAME@T[+D]    it sees input NAME inverted: 0 for any value but 0,
 //                      1 for 0 (a sensor wired the wrong way round)
 //   freeze T[+D]       it sees no new inputs at all (a frozen link): the
@@ -31,10 +34,10 @@
 constexpr double press_hold = 0.2;
 
 struct override_spec {
-  enum class kind { set, flip, freeze, fast_timers, press };
+  enum class kind { set, flip, freeze, fast_timers, press, step };
   kind what = kind::set;
-  std::string name;      // input (set, flip), button label (press)
-  int value = 0;         // set
+  std::string name;      // input (set, flip, step), button label (press)
+  int value = 0;         // set, step
   double start = 0;      // seconds since the start
   double duration = -1;  // seconds; < 0 for good
   std::string text;      // as written, for the trace
@@ -42,7 +45,7 @@ struct override_spec {
   bool active(double t) const { return t >= start && (duration < 0 || t < start + duration); }
 };
 
-// Reads one override: keyword is "set", "flip", "freeze", "press" or "fast-timers",
+// Reads one override: keyword is "set", "step", "flip", "freeze", "press" or "fast-timers",
 // arg what follows it. False with a message on error.
 bool parse_override(const std::string& keyword, const std::string& arg, override_spec* out,
                     std::string* error);

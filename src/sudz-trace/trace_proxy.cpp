@@ -11,6 +11,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -146,8 +147,21 @@ int run_proxy(const proxy_config& config, trace_record* record) {
   for (int i = 0; i < nb_in; ++i) in_names.push_back(slot_name(up->input_names[i]));
   for (int i = 0; i < nb_out; ++i) out_names.push_back(slot_name(up->output_names[i]));
   if (!rules.bind(in_names, out_names, &error)) fatal("rules: " + error);
-  input_view view(config.overrides);
+  // The rules' own steps come first: an override of the run may still change what follows.
+  std::vector<override_spec> specs;
+  for (const std::string& arg : rules.steps()) {
+    override_spec o;
+    if (parse_override("step", arg, &o, &error)) specs.push_back(o);
+  }
+  specs.insert(specs.end(), config.overrides.begin(), config.overrides.end());
+  input_view view(specs);
   if (!view.bind(in_names, rules.timers(), &error)) fatal(error);
+  std::vector<response_step> steps;
+  for (const override_spec& o : view.specs())
+    if (o.what == override_spec::kind::step) steps.push_back({o.input, o.value, o.start, o.text});
+  response_judge responses(rules.responses(), steps);
+  double last_step = 0;
+  for (const response_step& s : steps) last_step = std::max(last_step, s.start);
   press_queue presses(view.specs());
 
   // Downstream: the same names, and the simulator's end guard on it. The
@@ -172,6 +186,12 @@ int run_proxy(const proxy_config& config, trace_record* record) {
   std::vector<int> seen_signal(nb_in, -1);
   for (int i : view.touched_inputs())
     seen_signal[i] = record->add_signal(in_names[i], signal_kind::seen, 0, i);
+  // What the criteria compare are values, drawn as lines whatever they held.
+  for (const response_criterion& c : rules.responses()) {
+    record->mark_value(c.value_index);
+    record->mark_value(c.setpoint_input);
+    if (seen_signal[c.setpoint_input] >= 0) record->mark_value(seen_signal[c.setpoint_input]);
+  }
   std::vector<int> override_signal;
   for (const override_spec& o : view.specs()) {
     int row = -1;
@@ -231,7 +251,12 @@ int run_proxy(const proxy_config& config, trace_record* record) {
         record->first_cycle = c;
         idle_since = t;  // the outputs rest from the first cycle on, not before
       }
-      for (long n = first; n <= c; ++n) rules.cycle(n, t, plant, up_out, &record->findings);
+      std::vector<int> state(plant);
+      state.insert(state.end(), up_out.begin(), up_out.end());
+      for (long n = first; n <= c; ++n) {
+        rules.cycle(n, t, plant, up_out, &record->findings);
+        responses.cycle(n, t, state);
+      }
       record->last_cycle = c;
       last_cycle_time = t;
       for (int i = 0; i < nb_in; ++i) record->set(i, plant[i], t, c);
@@ -273,7 +298,8 @@ int run_proxy(const proxy_config& config, trace_record* record) {
     }
     bool all_zero = true;
     for (int v : up_out) all_zero = all_zero && v == 0;
-    if (!all_zero || record->first_cycle < 0) idle_since = t;
+    // A run with a step still to come is not over, however still its outputs.
+    if (!all_zero || record->first_cycle < 0 || t < last_step) idle_since = t;
 
     if (t >= next_watch) {
       next_watch = t + 0.02;
@@ -341,6 +367,9 @@ int run_proxy(const proxy_config& config, trace_record* record) {
         {"alarm", a->crossed, last_cycle_time, "the run ended by the " + a->name + " alarm"});
   }
   record->goals = rules.goals();
+  record->responses = responses.judge();
+  for (const response_figure& f : record->responses)
+    if (!f.passed) record->findings.push_back({f.criterion, f.cycle, f.time, f.what});
   shmdt(up);
   return stop_signal;
 }

@@ -21,7 +21,8 @@ struct trace_signal {
   std::string name;
   signal_kind kind;
   int initial = 0;
-  int row = -1;  // input or output whose row it belongs to (seen, override), or its own
+  int row = -1;        // input or output whose row it belongs to (seen, override), or its own
+  bool value = false;  // a measured value or a set point rather than a switch
 };
 
 struct trace_change {
@@ -38,6 +39,12 @@ class trace_record {
   // Records value if it differs from the signal's last one.
   void set(int signal, int value, double time, long cycle);
   int value(int signal) const { return current_[signal]; }
+  // Marks a signal as a value: drawn as a line and dumped as an integer
+  // even when it only ever held 0 and 1.
+  void mark_value(int signal) { signals_[signal].value = true; }
+  // True for a value: marked, or holding anything but 0 and 1, itself or
+  // as the controller saw it (its row's seen signals).
+  bool is_value(int signal) const;
 
   const std::vector<trace_signal>& signals() const { return signals_; }
   const std::vector<trace_change>& changes() const { return changes_; }
@@ -53,7 +60,8 @@ class trace_record {
   std::string controller_end;
   std::vector<trace_finding> findings;
   std::vector<trace_goal> goals;
-  std::string alarm;  // name of the alarm that ended the run, or ""
+  std::vector<response_figure> responses;  // the criteria on set-point steps
+  std::string alarm;                       // name of the alarm that ended the run, or ""
   long alarm_cycle = -1;
   double alarm_time = 0;
   std::vector<std::string> override_texts;  // one per override signal, same order

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "sudz-trace/trace_overrides.h"
+
 const char* const washing_machine_rules =
     "# The washing machine.\n"
     "timer T1m T1mt\n"
@@ -224,8 +226,20 @@ bool trace_rules::parse(const std::string& text, std::string* error) {
       a.name = head;
       a.or_equal = op == ">=";
       alarms_.push_back(a);
+    } else if (keyword == "step") {
+      std::string arg, extra, why;
+      override_spec o;
+      if (!(words >> arg) || (words >> extra) || !parse_override("step", arg, &o, &why))
+        return fail(why.empty() ? "expected: step SP=V@T" : why);
+      steps_.push_back(arg);
     } else {
-      return fail("unknown statement \"" + keyword + "\"");
+      response_criterion c;
+      std::string why;
+      if (!parse_response(keyword, head, rest, &c, &why)) {
+        if (why.empty()) return fail("unknown statement \"" + keyword + "\"");
+        return fail(why);
+      }
+      responses_.push_back(c);
     }
   }
   for (trace_alarm& a : alarms_) {
@@ -256,6 +270,18 @@ bool trace_rules::bind(const std::vector<std::string>& inputs,
   for (trace_model& m : models_)
     for (model_step& s : m.steps)
       if (!bind_term(&s.when, inputs, outputs, &why)) return fail("model " + m.name);
+  for (response_criterion& c : responses_) {
+    c.value_index = find_signal(c.value, inputs, outputs);
+    c.setpoint_input = find_signal(c.setpoint, inputs, {});
+    if (c.value_index < 0) {
+      why = "unknown signal \"" + c.value + "\"";
+      return fail(c.name);
+    }
+    if (c.setpoint_input < 0) {
+      why = "no input \"" + c.setpoint + "\" (a set point is an input)";
+      return fail(c.name);
+    }
+  }
   for (trace_timer& t : timers_) {
     const int o = find_signal(t.output, {}, outputs);
     const int i = find_signal(t.input, inputs, {});

@@ -20,6 +20,12 @@
 //                                  the value is kept within MIN and MAX
 //   alarm NAME: MODEL >= X         the plant ends the run with an alarm when
 //   alarm NAME: MODEL > X          the model passes X
+//   step SP=V@T                    the controller sees input SP at V from T
+//                                  seconds on: a set-point step, an override
+//                                  of the run (trace_overrides.h)
+//   overshoot, settling, error, iae
+//                                  how a value answers the steps of its set
+//                                  point (trace_response.h)
 //
 // Inputs are the values the plant published for the cycle; outputs are the
 // values it read in that cycle. The washing machine's own set is
@@ -29,6 +35,8 @@
 
 #include <string>
 #include <vector>
+
+#include "sudz-trace/trace_response.h"
 
 // The built-in rules of the washing machine, in the form above.
 extern const char* const washing_machine_rules;
@@ -120,6 +128,9 @@ class trace_rules {
   const std::vector<trace_goal>& goals() const { return goals_; }
   const std::vector<trace_timer>& timers() const { return timers_; }
   const std::vector<trace_model>& models() const { return models_; }
+  // The steps' texts after "step" (SP=V@T), and the criteria on the responses.
+  const std::vector<std::string>& steps() const { return steps_; }
+  const std::vector<response_criterion>& responses() const { return responses_; }
 
  private:
   void advance_models(long number, const std::vector<int>& state);
@@ -128,6 +139,8 @@ class trace_rules {
   std::vector<trace_timer> timers_;
   std::vector<trace_model> models_;
   std::vector<trace_alarm> alarms_;
+  std::vector<std::string> steps_;
+  std::vector<response_criterion> responses_;
   int nb_inputs_ = 0;
 };
 

@@ -122,9 +122,7 @@ bool write_vcd(const trace_record& r, const std::string& path) {
   if (!f) return false;
   const auto& sig = r.signals();
   std::vector<bool> wide(sig.size(), false);
-  for (size_t i = 0; i < sig.size(); ++i) wide[i] = sig[i].initial != 0 && sig[i].initial != 1;
-  for (const trace_change& c : r.changes())
-    if (c.value != 0 && c.value != 1) wide[c.signal] = true;
+  for (size_t i = 0; i < sig.size(); ++i) wide[i] = r.is_value(static_cast<int>(i));
 
   f << "$date " << r.started << " $end\n";
   f << "$version sudz-trace $end\n";
@@ -179,11 +177,21 @@ bool write_svg(const trace_record& r, const std::string& path) {
   std::vector<int> row_of(sig.size(), -1);
   for (size_t k = 0; k < rows.size(); ++k) row_of[rows[k]] = static_cast<int>(k);
 
-  const double x0 = 120, x1 = 1180, top = 90, row_h = 24;
-  const double bottom = top + row_h * rows.size();
+  // A switch's row shows its two levels; a value's, three times as tall, a
+  // line between its least and greatest value.
+  const double x0 = 120, x1 = 1180, top = 90, row_h = 24, value_h = 3 * row_h;
+  std::vector<bool> value_row(rows.size());
+  std::vector<double> row_top(rows.size() + 1, top);
+  int inputs = 0;
+  for (size_t k = 0; k < rows.size(); ++k) {
+    value_row[k] = r.is_value(rows[k]);
+    row_top[k + 1] = row_top[k] + (value_row[k] ? value_h : row_h);
+    if (sig[rows[k]].kind == signal_kind::input) inputs = static_cast<int>(k) + 1;
+  }
+  const double bottom = row_top[rows.size()];
   const double width = 1200, height = bottom + 50;
   auto x = [&](double t) { return x0 + (x1 - x0) * t / end; };
-  auto row_y = [&](int row) { return top + row_h * row; };
+  auto row_y = [&](int row) { return row_top[row]; };
 
   f << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
@@ -221,12 +229,11 @@ bool write_svg(const trace_record& r, const std::string& path) {
     for (const auto& iv : high_intervals(r, static_cast<int>(i), end)) {
       double y = top, h = 0;
       if (freeze) {
-        int inputs = 0;
-        for (const trace_signal& s : sig) inputs += s.kind == signal_kind::input;
-        h = row_h * inputs;
+        h = row_top[inputs] - top;
       } else if (sig[i].row >= 0 && sig[i].row != static_cast<int>(i) && row_of[sig[i].row] >= 0) {
-        y = row_y(row_of[sig[i].row]);
-        h = row_h;
+        const int row = row_of[sig[i].row];
+        y = row_y(row);
+        h = row_top[row + 1] - y;
       } else {
         continue;  // drawn through the seen rows (fast timers)
       }
@@ -257,20 +264,74 @@ bool write_svg(const trace_record& r, const std::string& path) {
     d << " H" << x1;
     return d.str();
   };
+  // A value's line: the value held from one change to the next, points
+  // closer than half a pixel to the last one left out, so that a value that
+  // changes every cycle draws a line of about one point per pixel.
+  auto line = [&](int s, int least, int greatest, double y_top) {
+    const double hi = y_top + 5, lo = y_top + value_h - 5;
+    auto y = [&](int v) {
+      return lo - (lo - hi) * (double(v) - least) / (double(greatest) - least);
+    };
+    std::ostringstream pts;
+    double px = x0, py = y(sig[s].initial);
+    pts << px << "," << py;
+    auto point = [&](double nx, double ny) {
+      if (std::fabs(nx - px) < 0.5 && std::fabs(ny - py) < 0.5) return;
+      pts << " " << nx << "," << ny;
+      px = nx, py = ny;
+    };
+    int v = sig[s].initial;
+    for (const trace_change& c : r.changes()) {
+      if (c.signal != s) continue;
+      point(x(c.time), y(v));
+      v = c.value;
+      point(x(c.time), y(v));
+    }
+    pts << " " << x1 << "," << y(v);
+    return pts.str();
+  };
   for (size_t k = 0; k < rows.size(); ++k) {
     const int s = rows[k];
     const double y = row_y(static_cast<int>(k));
+    const double h = row_top[k + 1] - y;
     const bool out = sig[s].kind == signal_kind::output;
+    const char* colour = out ? "#c40" : "#06c";
     f << "<g class=\"signal\" data-name=\"" << xml(sig[s].name) << "\">\n"
       << "<text x=\"10\" y=\"" << y + 16 << "\">" << xml(sig[s].name) << (out ? " (out)" : " (in)")
       << "</text>\n"
-      << "<line x1=\"" << x0 << "\" y1=\"" << y + row_h << "\" x2=\"" << x1 << "\" y2=\""
-      << y + row_h << "\" stroke=\"#eee\"/>\n"
-      << "<path class=\"wave\" d=\"" << wave(s) << "\" fill=\"none\" stroke=\""
-      << (out ? "#c40" : "#06c") << "\" stroke-width=\"1.5\"/>\n";
-    for (size_t i = 0; i < sig.size(); ++i) {
-      if (sig[i].kind == signal_kind::seen && sig[i].row == s) {
-        f << "<path class=\"seen\" d=\"" << wave(static_cast<int>(i))
+      << "<line x1=\"" << x0 << "\" y1=\"" << y + h << "\" x2=\"" << x1 << "\" y2=\"" << y + h
+      << "\" stroke=\"#eee\"/>\n";
+    std::vector<int> seen;
+    for (size_t i = 0; i < sig.size(); ++i)
+      if (sig[i].kind == signal_kind::seen && sig[i].row == s) seen.push_back(static_cast<int>(i));
+    if (!value_row[k]) {
+      f << "<path class=\"wave\" d=\"" << wave(s) << "\" fill=\"none\" stroke=\"" << colour
+        << "\" stroke-width=\"1.5\"/>\n";
+      for (int i : seen) {
+        f << "<path class=\"seen\" d=\"" << wave(i)
+          << "\" fill=\"none\" stroke=\"#000\" stroke-dasharray=\"4 3\"/>\n";
+      }
+    } else {
+      // One scale for the value and what the controller saw of it.
+      int least = sig[s].initial, greatest = least;
+      for (const trace_change& c : r.changes()) {
+        if (c.signal != s && std::find(seen.begin(), seen.end(), c.signal) == seen.end()) continue;
+        least = std::min(least, c.value);
+        greatest = std::max(greatest, c.value);
+      }
+      for (int i : seen) {
+        least = std::min(least, sig[i].initial);
+        greatest = std::max(greatest, sig[i].initial);
+      }
+      if (least == greatest) ++greatest;
+      f << "<text x=\"" << x0 - 4 << "\" y=\"" << y + 10 << "\" text-anchor=\"end\" "
+        << "font-size=\"10\" fill=\"#555\">" << greatest << "</text>\n"
+        << "<text x=\"" << x0 - 4 << "\" y=\"" << y + h - 2 << "\" text-anchor=\"end\" "
+        << "font-size=\"10\" fill=\"#555\">" << least << "</text>\n"
+        << "<polyline class=\"value\" points=\"" << line(s, least, greatest, y)
+        << "\" fill=\"none\" stroke=\"" << colour << "\" stroke-width=\"1.5\"/>\n";
+      for (int i : seen) {
+        f << "<polyline class=\"seen\" points=\"" << line(i, least, greatest, y)
           << "\" fill=\"none\" stroke=\"#000\" stroke-dasharray=\"4 3\"/>\n";
       }
     }
@@ -320,6 +381,13 @@ std::vector<std::string> report_lines(const trace_record& r) {
   }
   if (r.findings.empty()) l.push_back("none");
   l.push_back("#C 110 ");
+  if (!r.responses.empty()) {
+    l.push_back("#T");
+    l.push_back("Responses to the steps");
+    l.push_back("#T");
+    for (const response_figure& f : r.responses)
+      l.push_back(f.criterion + ": " + (f.passed ? "passed, " : "FAILED, ") + f.what);
+  }
   l.push_back("#T");
   l.push_back("Overrides");
   l.push_back("#T");
@@ -369,6 +437,18 @@ bool write_summary(const trace_record& r, const std::string& path) {
   }
   f << "alarm=" << (r.alarm.empty() ? "none" : r.alarm) << "\n";
   if (!r.alarm.empty()) f << "alarm_cycle=" << r.alarm_cycle << "\n";
+  // Each criterion's figure for each step of its set point, numbered from 1: "none" when the
+  // step never came, "never" for a value that did not settle.
+  std::vector<std::string> seen;
+  for (const response_figure& fig : r.responses) {
+    seen.push_back(fig.criterion);
+    f << "response." << fig.criterion << "." << std::count(seen.begin(), seen.end(), fig.criterion)
+      << "="
+      << (!fig.measured  ? "none"
+          : !fig.settled ? "never"
+                         : fixed(fig.figure, 3))
+      << "\n";
+  }
   f << "findings=" << r.findings.size() << "\n";
   std::vector<std::string> names;
   for (const trace_finding& fd : r.findings)

@@ -92,6 +92,17 @@ TEST(SudzGrade, RefusesBadScenarioAndRulesFilesBeforeAnyRun) {
       {"", "rule x Y=1\n", "rules", ": line 1: expected: rule NAME: CONDITION"},
       {"", "goal g: X=1\ntimer O\n", "rules", ": line 2: "},
       {"fast-timers\n", "goal g: X=1\n", "", "fast-timers: the rules name no timer"},
+      // Set-point steps and the criteria on the responses.
+      {"step SPl=high@1\n", "", "scenario",
+       ": line 1: bad override \"step SPl=high@1\" (expected step NAME=V@T)"},
+      {"", "overshoot o: Lt against SPl <= 10\n", "rules",
+       ": line 1: expected: overshoot NAME: PV against SP <= P%"},
+      {"", "step SPl=600@10\nsettling s: Lt against SPl <= 30\n", "rules",
+       ": line 2: expected: settling NAME: PV against SP within B[%] <= S"},
+      {"", "step SPl=600@10+20\n", "rules", ": line 1: bad override"},
+      // A criterion without a step of its set point would judge nothing and pass.
+      {"step SPt=400@0\n", "iae i: Lt against SPl <= 100\n", "rules",
+       ": i: no step of \"SPl\" (step SPl=V@T)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.scenario) + c.rules);
@@ -116,10 +127,11 @@ TEST(SudzGrade, RefusesBadScenarioAndRulesFilesBeforeAnyRun) {
 // the run is ended at once, not at its time limit (150 s), its row says so, the batch fails.
 TEST(SudzGrade, ARunWhoseProxyDiesIsEndedAtOnce) {
   testsupport::temp_dir dir;
-  testsupport::write_file(dir.file("killer"),
-                          "#!/bin/sh\nsleep 3\nfor i in $(seq 300); do\n  p=$(($(ps -o ppid= -p $$)))\n"
-                          "  [ $(cat /proc/$p/comm) = sudz-trace ] && exec kill -KILL $p\n"
-                          "  sleep 0.1\ndone\n");
+  testsupport::write_file(
+      dir.file("killer"),
+      "#!/bin/sh\nsleep 3\nfor i in $(seq 300); do\n  p=$(($(ps -o ppid= -p $$)))\n"
+      "  [ $(cat /proc/$p/comm) = sudz-trace ] && exec kill -KILL $p\n"
+      "  sleep 0.1\ndone\n");
   chmod(dir.file("killer").c_str(), 0755);
   int status = -1;
   const auto start = std::chrono::steady_clock::now();
@@ -131,6 +143,34 @@ TEST(SudzGrade, ARunWhoseProxyDiesIsEndedAtOnce) {
   EXPECT_NE(table.find("| killer | ? | ? | ? | sudz-trace ended before the simulator"),
             std::string::npos)
       << table;
+}
+
+// A response judged in a batch: the scenario steps the input the controller sees, the rules judge
+// an output against it; the figures reach the CSV and the JSON, a broken limit the findings.
+TEST(SudzGrade, ResponsesToAStepInTheMarkSheet) {
+  testsupport::temp_dir dir;
+  testsupport::write_file(dir.file("scenario"), "step T=1@0\n");
+  // Whenever the proxy's first cycle comes, the output is still 0 in it: "late" fails.
+  testsupport::write_file(
+      dir.file("rules"),
+      "settling late: H against T within 0 <= 0\nerror held: H against T <= 0\n");
+  testsupport::write_file(dir.file("script"), "at input clock 30 set output H to 1\n");
+  int status = -1;
+  const std::string table = shell(
+      "timeout -s KILL 200 " + grade() + " --minutes 0.05 --out " + dir.file("out") +
+          " --scenario " + dir.file("scenario") + " --rules " + dir.file("rules") + " --csv " +
+          dir.file("m.csv") + " --json " + dir.file("m.json") + " '" + build_dir() +
+          "/tests/support/test_controller --script " + dir.file("script") + "' 2>/dev/null",
+      &status);
+  EXPECT_EQ(status, 0) << table;
+  EXPECT_NE(table.find("| test_controller | no | late 1 | none |"), std::string::npos) << table;
+  const std::string read =
+      shell("/usr/bin/python3 -c \"import csv, json; r = json.load(open('" + dir.file("m.json") +
+                "'))[0]['responses']; print(r['held.1'], r['late.1'] > 0, "
+                "next(csv.DictReader(open('" +
+                dir.file("m.csv") + "')))['responses'].split('; ')[1])\"",
+            &status);
+  EXPECT_EQ(read, "0.0 True held.1=0.000\n");
 }
 
 // The sorting line, with its own rules and goal. The run ends by itself: once its one box is

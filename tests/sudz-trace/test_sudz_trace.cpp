@@ -344,6 +344,49 @@ TEST(SudzTrace, RulesFromAFile) {
   EXPECT_TRUE(read_file(g.args).empty());  // the controller was never started
 }
 
+// A step from the rules reaches the controller and the criteria judge the answer: an output
+// as the value, 0 until the controller sets it at its clock 30, against the input it sees
+// stepped to 1 from the start. Its IAE counts the cycles before it, 200 to a second.
+TEST(SudzTrace, StepFromTheRulesAndItsResponseJudged) {
+  run_files f;
+  const std::string rules = f.dir.file("rules");
+  testsupport::write_file(
+      rules, "step T=1@0\niae slow: H against T <= 0.05\nerror held: H against T <= 0\n");
+  sim_process sim =
+      start(f, {"--rules", rules}, f.test_controller("at input clock 30 set output H to 1\n"));
+  ASSERT_TRUE(wait_until([&] { return sim.segment_of_simulator() > 0; }));
+  ASSERT_TRUE(wait_until([&] { return sim.inputs_clock() > 100; }));
+  kill(sim.pid(), SIGTERM);
+  sim.wait_exit();
+  auto kv = f.wait_summary();
+  const long first = std::atol(kv["first_cycle"].c_str()),
+             heated = f.change_cycle("output", "H", 1);
+  ASSERT_GT(heated, first);
+  char iae[32];
+  std::snprintf(iae, sizeof iae, "%.3f", (heated - first) / 200.0);
+  EXPECT_EQ(kv["response.slow.1"], iae);
+  EXPECT_EQ(kv["response.held.1"], "0.000");
+  EXPECT_EQ(kv["finding.slow"], "1");
+  EXPECT_EQ(kv["findings"], "1");
+  EXPECT_EQ(f.change_cycle("seen", "T", 1), first);  // the controller saw the step at once
+  // The judged signals are values: integers in the VCD, lines in the diagram.
+  const std::string vcd = read_file(f.vcd), svg = read_file(f.svg);
+  EXPECT_NE(vcd.find(" T $end"), std::string::npos);
+  EXPECT_NE(vcd.find("$var integer 32 ! T $end"), std::string::npos) << vcd.substr(0, 800);
+  EXPECT_NE(svg.find("<polyline class=\"value\""), std::string::npos);
+  expect_clean(sim);
+
+  // Outputs at rest do not end a run before its last step.
+  run_files g;
+  testsupport::write_file(rules, "step T=1@1.5\nerror e: H against T <= 5\n");
+  sim_process idle = start(g, {"--rules", rules, "--stop-idle", "0.5"}, g.test_controller(""));
+  idle.wait_exit();
+  kv = g.wait_summary();
+  EXPECT_EQ(kv["end"], "stopped: every output at 0 for 0.500 s");
+  EXPECT_GE(std::atof(kv["duration"].c_str()), 2.0);
+  EXPECT_EQ(kv["response.e.1"], "1.000");
+}
+
 // Each end of the proxy's run: the controller learns it, the files are
 // written, and no exchange area is left.
 TEST(SudzTrace, EveryEndEndsTheControllerAndLeavesNoArea) {

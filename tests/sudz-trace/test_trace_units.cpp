@@ -12,6 +12,7 @@
 #include "sudz-trace/poll_schedule.h"
 #include "sudz-trace/trace_overrides.h"
 #include "sudz-trace/trace_record.h"
+#include "sudz-trace/trace_response.h"
 #include "sudz-trace/trace_rules.h"
 #include "sudz-trace/trace_writers.h"
 #include "support/child_process.h"
@@ -63,6 +64,19 @@ TEST(TraceRules, StatementsAcceptedAndRefused) {
       {"model m 0 0 1: X=1\n", false, "line 1"},
       {"alarm a: nomodel >= 1\n", false, "no model"},
       {"model m 0 0 1: X=1 +1\nalarm a: m = 1\n", false, "line 2"},
+      // Set-point steps and the criteria on the responses.
+      {"step SP=600@10\novershoot o: PV against SP <= 10%\n", true, ""},
+      {"settling s: PV against SP within 5% <= 30\nsettling t: PV against SP within 3 <= 1.5\n",
+       true, ""},
+      {"error e: PV against SP <= 5 over 10\nerror f: PV against SP <= 0\niae i: U against SP <= "
+       "9\n",
+       true, ""},
+      {"step SP=600@10 SP=700@20\n", false, "line 1"},
+      {"settling s: PV against SP within 5% <= 30%\n", false, "line 1"},
+      {"error e: PV against SP <= 5%\n", false, "line 1"},
+      {"error e: PV against SP <= 5 over 0\n", false, "line 1"},
+      {"iae i: PV versus SP <= 1\n", false, "expected: iae NAME: PV against SP <= A"},
+      {"iae i: PV against SP <= 1 extra\n", false, "line 1"},
   };
   for (const auto& c : cases) {
     trace_rules r;
@@ -184,6 +198,80 @@ TEST(TraceRules, AlarmFromTheOutputsAndTheEnd) {
 
 // Looks: fast only from a little before the next cycle is due until it
 // comes, slow otherwise, and slow again when it does not come.
+// Responses recorded a cycle at a time, with known answers. A trace is a list of stretches
+// (value, cycles) of the value PV, which starts with the run; times are wall times of 5 ms a
+// cycle, as the plant's own.
+TEST(TraceResponse, FiguresOnTracesWithKnownAnswers) {
+  using stretches = std::vector<std::pair<int, int>>;
+  // Up past the set point 100 by 20, back to 3 above it, then on it: 600 cycles from 0.
+  const stretches overshooting = {{0, 100}, {120, 100}, {103, 100}, {100, 300}};
+  // Down from 500 to 400, 20 under it, and resting 20 over it to the end.
+  const stretches undershooting = {{500, 100}, {380, 100}, {420, 200}};
+  const struct {
+    const char* rules;
+    stretches trace;
+    const char* figures;  // the summary's figure and the verdict, one per criterion and step
+  } cases[] = {
+      // Overshoot in % of the step (0 to 100); none for a value that never passes the set point.
+      {"step SP=100@0\novershoot o: PV against SP <= 10%\n", overshooting, "20.000 F"},
+      {"step SP=100@0\novershoot o: PV against SP <= 10%\n",
+       {{0, 10}, {50, 10}, {100, 10}},
+       "0.000 P"},
+      {"step SP=400@0\novershoot o: PV against SP <= 25%\n", undershooting, "20.000 P"},
+      // Settling: the start of the last stretch within the band, 200 or 300 cycles in; a band in
+      // % of the step or in units; never for a value outside its band at the end.
+      {"step SP=100@0\nsettling s: PV against SP within 5% <= 1\n", overshooting, "1.000 P"},
+      {"step SP=100@0\nsettling s: PV against SP within 2% <= 1\n", overshooting, "1.500 F"},
+      {"step SP=100@0\nsettling s: PV against SP within 3 <= 1\n", overshooting, "1.000 P"},
+      {"step SP=400@0\nsettling s: PV against SP within 5% <= 60\n", undershooting, "never F"},
+      {"step SP=0@0\nsettling s: PV against SP within 5% <= 1\n", {{0, 50}}, "0.000 P"},
+      // Steady-state error: the last cycle, or the mean over the last 2 s (100 cycles 3 off in
+      // 400); a window shorter than asked is taken whole (100 x 100 + 300 x 20 in 400).
+      {"step SP=100@0\nerror e: PV against SP <= 0\n", overshooting, "0.000 P"},
+      {"step SP=100@0\nerror e: PV against SP <= 0.5 over 2\n", overshooting, "0.750 F"},
+      {"step SP=400@0\nerror e: PV against SP <= 20 over 1000\n", undershooting, "40.000 F"},
+      // IAE: (100 x 100 + 100 x 20 + 100 x 3) cycles of 5 ms.
+      {"step SP=100@0\niae i: PV against SP <= 61.5\n", overshooting, "61.500 P"},
+      {"step SP=100@0\niae i: PV against SP <= 60\n", overshooting, "61.500 F"},
+      // A second step ends the first one's window (0 all along) and starts its own, from 120 at
+      // cycle 100 down to 110: 10 past it.
+      {"step SP=100@0\nstep SP=110@0.5\novershoot o: PV against SP <= 50%\n", overshooting,
+       "0.000 100.000 P F"},
+      // A step after the end of the run: no response, a failure.
+      {"step SP=100@10\niae i: PV against SP <= 1000\n", overshooting, "none F"},
+      // A step of another set point leaves this one's criteria alone.
+      {"step SP=100@0\nstep S2=5@0\niae i: PV against S2 <= 1000\n", {{5, 10}}, "0.000 P"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rules);
+    trace_rules rules;
+    std::string error;
+    ASSERT_TRUE(rules.parse(c.rules, &error)) << error;
+    ASSERT_TRUE(rules.bind({"PV", "SP", "S2"}, {"U"}, &error)) << error;
+    std::vector<response_step> steps;
+    for (const std::string& arg : rules.steps()) {
+      override_spec o;
+      ASSERT_TRUE(parse_override("step", arg, &o, &error)) << error;
+      steps.push_back({o.name == "SP" ? 1 : 2, o.value, o.start, o.text});
+    }
+    response_judge judge(rules.responses(), steps);
+    long n = 0;
+    for (const auto& [value, cycles] : c.trace)
+      for (int k = 0; k < cycles; ++k, ++n) judge.cycle(n, n * 0.005, {value, 0, 0, 0});
+    trace_record record;
+    record.responses = judge.judge();
+    testsupport::temp_dir dir;
+    ASSERT_TRUE(write_summary(record, dir.file("s")));
+    std::string figures;
+    for (const std::string& l : testsupport::read_lines(dir.file("s")))
+      if (l.compare(0, 9, "response.") == 0)
+        figures += (figures.empty() ? "" : " ") + l.substr(l.find('=') + 1);
+    std::string verdicts;
+    for (const response_figure& f : record.responses) verdicts += f.passed ? " P" : " F";
+    EXPECT_EQ(figures + verdicts, c.figures);
+  }
+}
+
 TEST(PollSchedule, LooksOftenOnlyWhenACycleIsDue) {
   poll_schedule s(0.0009, 0.00015);
   EXPECT_DOUBLE_EQ(s.next(1.0), 1.00015);                       // no pace known yet
@@ -220,6 +308,7 @@ TEST(TraceOverrides, OptionsAcceptedAndRefused) {
       {"set", "Niv=1@-1", false, 0, 0},    {"set", "Niv=1@1+0", false, 0, 0},
       {"flip", "Tr", false, 0, 0},         {"freeze", "a+1", false, 0, 0},
       {"fast-timers", "now", false, 0, 0}, {"stick", "Niv=1@0", false, 0, 0},
+      {"step", "SPl=600@10", true, 10, -1},
       // A press holds its button for a click unless told; a label may hold blanks and "@".
       {"press", "Voiture@2", true, 2, press_hold},
       {"press", "Timer 1 min termine@1+0.5", true, 1, 0.5},
@@ -293,8 +382,10 @@ TEST(TraceOverrides, PressesAskedOneAtATime) {
 TEST(TraceOverrides, WhatTheControllerSees) {
   std::vector<override_spec> specs;
   std::string error;
-  ASSERT_TRUE(parse_scenario("set Niv=1@1+2\nflip Tr@2\nset Tr=1@5+1\nfreeze 10+1\nfast-timers\n",
-                             &specs, &error));
+  // The steps, written out of order, each hold until the next one.
+  ASSERT_TRUE(parse_scenario(
+      "set Niv=1@1+2\nflip Tr@2\nset Tr=1@5+1\nfreeze 10+1\nfast-timers\nstep T=7@3\nstep T=5@1\n",
+      &specs, &error));
   input_view view(specs);
   trace_rules rules = machine_rules();
   ASSERT_TRUE(view.bind(kInputs, rules.timers(), &error)) << error;
@@ -305,12 +396,15 @@ TEST(TraceOverrides, WhatTheControllerSees) {
     double t;
     int niv, tr, t1mt;
     bool frozen;
+    int temperature;
   } cases[] = {
-      {0.5, 0, 1, 0, false}, {1.0, 1, 1, 0, false}, {2.5, 1, 0, 0, false}, {3.0, 0, 0, 0, false},
-      {5.5, 0, 1, 0, false}, {6.0, 0, 0, 0, false}, {10.5, 0, 0, 0, true}, {11.0, 0, 0, 0, false},
+      {0.5, 0, 1, 0, false, 0}, {1.0, 1, 1, 0, false, 5},  {2.5, 1, 0, 0, false, 5},
+      {3.0, 0, 0, 0, false, 7}, {5.5, 0, 1, 0, false, 7},  {6.0, 0, 0, 0, false, 7},
+      {10.5, 0, 0, 0, true, 7}, {11.0, 0, 0, 0, false, 7},
   };
   for (const auto& c : cases) {
     std::vector<int> seen = view.apply(plant, c.t);
+    EXPECT_EQ(seen[in_index("T")], c.temperature) << c.t;
     EXPECT_EQ(seen[in_index("Niv")], c.niv) << c.t;
     EXPECT_EQ(seen[in_index("Tr")], c.tr) << c.t;
     EXPECT_EQ(seen[in_index("T1mt")], c.t1mt) << c.t;
@@ -398,6 +492,71 @@ TEST(TraceWriters, FilesReadByTheirReaders) {
   EXPECT_NE(text.find("sudz-trace report"), std::string::npos) << text;
   EXPECT_NE(text.find("inlet-at-level"), std::string::npos) << text;
   EXPECT_FALSE(write_report(r, dir.file("no/such/dir/t.pdf")));
+}
+
+// Values (a level rising to 1000 and held, a set point stepped as the controller saw it) beside a
+// switch: dumped as integers and drawn as lines scaled to their range, read back by GTKWave's
+// converters and rendered by rsvg-convert, whose pixels show the line where the value puts it.
+TEST(TraceWriters, ValuesAsLinesReadByTheirReaders) {
+  testsupport::temp_dir dir;
+  trace_record r;
+  const int lt = r.add_signal("Lt", signal_kind::input, 0);
+  const int spl = r.add_signal("SPl", signal_kind::input, 500);
+  const int agi = r.add_signal("Agi", signal_kind::output, 0);
+  const int seen = r.add_signal("SPl", signal_kind::seen, 500, spl);
+  const int step = r.add_signal("step SPl=600@1", signal_kind::override_, 0, spl);
+  const int aut = r.add_signal("Aut", signal_kind::input, 0);
+  r.mark_value(aut);  // a value that only held 0 and 1 is still one
+  r.override_texts.push_back("step SPl=600@1");
+  for (int k = 1; k <= 200; ++k) r.set(lt, k * 5, k * 0.01, k * 2);
+  r.set(agi, 1, 1.0, 200);
+  r.set(step, 1, 1.0, 200);
+  r.set(seen, 600, 1.0, 200);
+  r.duration = 4;
+  EXPECT_TRUE(r.is_value(spl));  // through what the controller saw
+  EXPECT_FALSE(r.is_value(agi));
+  const std::string vcd = dir.file("t.vcd"), svg = dir.file("t.svg"), png = dir.file("t.png");
+  ASSERT_TRUE(write_vcd(r, vcd));
+  ASSERT_TRUE(write_svg(r, svg));
+  ASSERT_EQ(std::system(("vcd2fst '" + vcd + "' '" + dir.file("t.fst") + "' >/dev/null 2>&1 && " +
+                         "fst2vcd '" + dir.file("t.fst") + "' > '" + dir.file("back.vcd") +
+                         "' 2>/dev/null")
+                            .c_str()),
+            0);
+  // Each variable as read back: "type size name", in the order written.
+  std::string vars;
+  for (const std::string& l : testsupport::read_lines(dir.file("back.vcd"))) {
+    std::istringstream in(l);
+    std::string var, type, size, code, name;
+    if (in >> var >> type >> size >> code >> name && var == "$var")
+      vars += type + " " + size + " " + name + "; ";
+  }
+  EXPECT_EQ(vars,
+            "integer 32 Lt; integer 32 SPl; integer 32 Aut; wire 1 Agi; integer 32 SPl; "
+            "wire 1 override1; ");
+  EXPECT_NE(testsupport::read_file(dir.file("back.vcd")).find("b00000000000000000000001111101000"),
+            std::string::npos);
+  const std::string text = testsupport::read_file(svg);
+  size_t lines = 0;
+  for (size_t p = 0; (p = text.find("<polyline class=", p)) != std::string::npos; ++p) ++lines;
+  EXPECT_EQ(lines, 4u);  // Lt, SPl and as seen, Aut; Agi keeps its levels
+  EXPECT_NE(text.find("<path class=\"wave\""), std::string::npos);
+  ASSERT_EQ(std::system(("rsvg-convert '" + svg + "' -o '" + png + "' 2>/dev/null").c_str()), 0);
+  // Lt's row: 72 pixels from y 90, the line from y 157 (0) to 95 (1000); x 120 + 265 per second.
+  auto pixel = [&](int px, int py) {
+    const std::string out = dir.file("px");
+    const std::string cmd = "convert '" + png + "' -format '%[fx:int(255*r)] %[fx:int(255*b)]' " +
+                            "-crop 1x1+" + std::to_string(px) + "+" + std::to_string(py) +
+                            " info: > '" + out + "' 2>/dev/null";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    std::istringstream in(testsupport::read_file(out));
+    int red = -1, blue = -1;
+    in >> red >> blue;
+    return blue - red;  // far above 0 on the blue line, 0 on white
+  };
+  EXPECT_GT(pixel(915, 95), 60);   // held at 1000 at 3 s
+  EXPECT_GT(pixel(385, 126), 60);  // 500 at 1 s
+  EXPECT_EQ(pixel(915, 126), 0);   // nothing under the held line
 }
 
 }  // namespace
