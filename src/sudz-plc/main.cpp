@@ -1,4 +1,5 @@
-// sudz-plc: a controller that runs the program of a PLC editor's project.
+// sudz-plc: a controller that runs the program of a PLC editor's project
+// (or a textual chart, as sudz-sfc does).
 //
 //   sudz sudz-plc project.xml [--pou NAME] [--map flat|openplc]
 //   sudz-plc --check [--plant PLANT] [--pou NAME] [--map flat|openplc] FILE
@@ -7,22 +8,17 @@
 // project, binds its variables to the plant's signals, prints the map, then
 // runs one scan per new set of inputs until the simulation ends.
 #include <cerrno>
-#include <chrono>
-#include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "IOshare/IOsharemem_client.h"
 #include "plcengine/binding.h"
 #include "plcengine/project.h"
 #include "plcengine/runtime.h"
+#include "plcengine/sfc_program.h"
 #include "plcengine/vcd.h"
+#include "plcrun/controller.h"
 
 namespace {
 
@@ -31,7 +27,8 @@ const char help_text[] =
     "       sudz-plc --check [--plant PLANT] [options] FILE\n"
     "\n"
     "A controller that runs a program saved by a PLC editor: a PLCopen XML\n"
-    "project (.xml) or a Structured Text file (PROGRAM ... END_PROGRAM).\n"
+    "project (.xml) or a Structured Text file (PROGRAM ... END_PROGRAM), or\n"
+    "a textual chart as sudz-sfc runs it (.sfc, or any file with INITIAL_STEP).\n"
     "A simulator starts it with \"-automemlink <ident>\"; it binds the\n"
     "program's variables to the plant's signals, prints the map, then runs\n"
     "one scan per new set of inputs until the simulation ends.\n"
@@ -54,44 +51,21 @@ const char help_text[] =
     "the program then does not run and every output stays 0 (exit status 1).\n"
     "See sudz-plc(1) for the languages, the scan and the timers.\n";
 
-volatile std::sig_atomic_t stop_requested = 0;
-void on_stop(int) {
-  stop_requested = 1;
-}
+const plc::controller_texts texts = {
+    "sudz-plc", help_text,
+    "usage: sudz sudz-plc [--pou NAME] [--map flat|openplc] FILE\n"
+    "       sudz-plc --check [--plant PLANT] FILE   (sudz-plc --help for more)\n",
+    "file"};
 
-struct options {
-  bool check = false, linked = false;
-  std::string plant, pou, file, vcd;
+struct options : plc::controller_options {
+  std::string pou;
   plc::address_map map = plc::address_map::flat;
 };
 
-[[noreturn]] void usage_error(const std::string& m) {
-  std::fprintf(stderr, "sudz-plc: %s\n", m.c_str());
-  std::fputs(
-      "usage: sudz sudz-plc [--pou NAME] [--map flat|openplc] FILE\n"
-      "       sudz-plc --check [--plant PLANT] FILE   (sudz-plc --help for more)\n",
-      stderr);
-  std::exit(1);
-}
-
 options parse_options(int argc, char** argv) {
   options o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) usage_error("missing value after " + a);
-      return argv[++i];
-    };
-    if (a == "--help" || a == "-h") {
-      std::fputs(help_text, stdout);
-      std::exit(0);
-    } else if (a == "--check") {
-      o.check = true;
-    } else if (a == "--plant") {
-      o.plant = value();
-    } else if (a == "--vcd") {
-      o.vcd = value();
-    } else if (a == "--pou") {
+  const auto extra = [&](const std::string& a, const std::function<std::string()>& value) {
+    if (a == "--pou") {
       o.pou = value();
     } else if (a == "--map") {
       const std::string m = value();
@@ -100,49 +74,43 @@ options parse_options(int argc, char** argv) {
       else if (m == "openplc")
         o.map = plc::address_map::openplc;
       else
-        usage_error("unknown map \"" + m + "\" (flat or openplc)");
-    } else if (a == "-automemlink") {
-      o.linked = true;
-      ++i;  // the identifier, read by automemlink_ident
-    } else if (!a.empty() && a[0] == '-') {
-      usage_error("unknown option " + a);
-    } else if (o.file.empty()) {
-      o.file = a;
+        plc::usage_error(texts, "unknown map \"" + m + "\" (flat or openplc)");
     } else {
-      usage_error("more than one file: " + o.file + " and " + a);
+      return false;
     }
-  }
-  if (o.file.empty()) usage_error("no file given");
+    return true;
+  };
+  static_cast<plc::controller_options&>(o) =
+      plc::parse_controller_options(argc, argv, texts, extra);
   return o;
 }
 
-bool read_file(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  *text = s.str();
-  return !in.bad();
-}
-
-void all_outputs_off(IOsharemem_client* link) {
-  if (link == nullptr) return;
-  for (int i = 0; i < link->output_count(); ++i) link->set_output(i, 0);
-  link->outputs_refresh();
-}
-
-std::int64_t now_ms(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               start)
-      .count();
-}
-
-// The value a plant signal gets from a variable: 0/1 for a BOOL, the
-// number otherwise, held within an int.
-int signal_value(const plc::value& v) {
-  if (v.t == plc::type::BOOL) return v.truth() ? 1 : 0;
-  const std::int64_t i = v.as_int();
-  return i > INT_MAX ? INT_MAX : i < INT_MIN ? INT_MIN : static_cast<int>(i);
+// A textual chart: read and checked against the plant's names (the
+// simulator's, those asked for, else the known plant that fits it best),
+// then run as a program of its own. False with the errors printed.
+bool load_chart_file(const options& o, const std::string& text, plc::controller& ctl,
+                     plc::runtime* rt, plc::plant_signals* plant, plc::binding* bound) {
+  sfc::plant_names given;
+  std::string message;
+  if (ctl.linked())
+    given = ctl.signals();
+  else if (!o.plant.empty() && !plc::plant_signals_of(o.plant, &given, &message))
+    plc::usage_error(texts, message);
+  sfc::loaded_chart chart;
+  const bool chosen = ctl.linked() || !o.plant.empty();
+  if (!sfc::load_chart(o.file, text, chosen ? &given : nullptr, o.check, &chart)) {
+    ctl.fail(chart.report);
+    return false;
+  }
+  std::fputs(chart.report.c_str(), stderr);
+  plc::error err;
+  if (!rt->load(chart.prog, &err)) {
+    ctl.fail(err.text() + "\n");
+    return false;
+  }
+  *plant = chart.names;
+  *bound = sfc::chart_binding(chart.names);
+  return true;
 }
 
 }  // namespace
@@ -151,55 +119,51 @@ int main(int argc, char** argv) {
   const options o = parse_options(argc, argv);
 
   // The link first, so that every failure below leaves the outputs at 0.
-  std::unique_ptr<IOsharemem_client> link;
-  if (o.linked) link.reset(new IOsharemem_client(automemlink_ident(argc, argv)));
-  auto fail = [&](const std::string& text) {
-    std::fputs(text.c_str(), stderr);
-    all_outputs_off(link.get());
-    return 1;
-  };
+  plc::controller ctl(argc, argv, o);
+  auto fail = [&](const std::string& text) { return ctl.fail(text); };
 
   std::string text;
-  if (!read_file(o.file, &text))
+  if (!plc::read_text_file(o.file, &text))
     return fail("sudz-plc: cannot read " + o.file + ": " + std::strerror(errno) + "\n");
-  plc::project proj;
-  plc::error err;
-  if (!plc::read_project(text, o.file, &proj, &err)) return fail(err.text() + "\n");
-  const plc::program* chosen = nullptr;
-  if (!plc::choose_program(proj, o.pou, &chosen, &err)) return fail(err.text() + "\n");
   plc::runtime rt;
-  if (!rt.load(*chosen, &err)) return fail(err.text() + "\n");
-  const plc::program& prog = rt.prog();
-
+  plc::error err;
   plc::plant_signals plant;
   plc::binding bound;
-  if (link) {
-    plant.plant = "the simulator";
-    for (int i = 0; i < link->input_count(); ++i) plant.inputs.push_back(link->input_name(i));
-    for (int i = 0; i < link->output_count(); ++i) plant.outputs.push_back(link->output_name(i));
-    for (const plc::plant_signals& p : plc::known_plants())
-      if (p.inputs == plant.inputs && p.outputs == plant.outputs) plant.plant = p.plant;
-    if (!plc::bind(prog, plant, o.map, &bound, &err)) return fail(err.text() + "\n");
-  } else if (!o.plant.empty()) {
-    std::string message;
-    if (!plc::plant_signals_of(o.plant, &plant, &message)) usage_error(message);
-    if (!plc::bind(prog, plant, o.map, &bound, &err)) return fail(err.text() + "\n");
+  if (sfc::is_chart_file(o.file, text)) {
+    if (!load_chart_file(o, text, ctl, &rt, &plant, &bound)) return 1;
   } else {
-    // The known plant the program fits: it binds, with the most signals.
-    int best = -1;
-    plc::error first_error;
-    for (const plc::plant_signals& p : plc::known_plants()) {
-      plc::binding b;
-      plc::error e;
-      if (!plc::bind(prog, p, o.map, &b, &e)) {
-        if (first_error.message.empty()) first_error = e;
-        continue;
+    plc::project proj;
+    if (!plc::read_project(text, o.file, &proj, &err)) return fail(err.text() + "\n");
+    const plc::program* chosen = nullptr;
+    if (!plc::choose_program(proj, o.pou, &chosen, &err)) return fail(err.text() + "\n");
+    if (!rt.load(*chosen, &err)) return fail(err.text() + "\n");
+    const plc::program& prog = rt.prog();
+
+    if (ctl.linked()) {
+      plant = ctl.signals();
+      if (!plc::bind(prog, plant, o.map, &bound, &err)) return fail(err.text() + "\n");
+    } else if (!o.plant.empty()) {
+      std::string message;
+      if (!plc::plant_signals_of(o.plant, &plant, &message)) plc::usage_error(texts, message);
+      if (!plc::bind(prog, plant, o.map, &bound, &err)) return fail(err.text() + "\n");
+    } else {
+      // The known plant the program fits: it binds, with the most signals.
+      int best = -1;
+      plc::error first_error;
+      for (const plc::plant_signals& p : plc::known_plants()) {
+        plc::binding b;
+        plc::error e;
+        if (!plc::bind(prog, p, o.map, &b, &e)) {
+          if (first_error.message.empty()) first_error = e;
+          continue;
+        }
+        const int n = static_cast<int>(b.inputs.size() + b.outputs.size());
+        if (n > best) best = n, plant = p, bound = b;
       }
-      const int n = static_cast<int>(b.inputs.size() + b.outputs.size());
-      if (n > best) best = n, plant = p, bound = b;
+      if (best < 0) return fail(first_error.text() + "\n");
     }
-    if (best < 0) return fail(first_error.text() + "\n");
   }
+  const plc::program& prog = rt.prog();
 
   const std::string map = plc::describe(prog, plant, o.map, bound);
   if (o.check) {
@@ -209,15 +173,11 @@ int main(int argc, char** argv) {
                 plant.plant.empty() ? "--plant" : plant.plant.c_str());
     return 0;
   }
-  if (!link)
-    usage_error("no exchange area; start it from a simulator (sudz sudz-plc " + o.file +
-                ") or check it with --check");
+  if (!ctl.linked())
+    plc::usage_error(texts, "no exchange area; start it from a simulator (sudz sudz-plc " + o.file +
+                                ") or check it with --check");
   std::fputs(map.c_str(), stdout);
   std::fflush(stdout);
-
-  std::signal(SIGTERM, on_stop);
-  std::signal(SIGINT, on_stop);
-  std::signal(SIGHUP, on_stop);
 
   // The VCD: a chart's steps, then the inputs, the outputs and the other
   // variables the student declared.
@@ -225,54 +185,9 @@ int main(int argc, char** argv) {
   std::vector<int> traced;
   if (!o.vcd.empty()) {
     std::vector<plc::vcd_file::signal> signals;
-    for (const plc::chart_step& s : prog.chart.steps) {
-      signals.push_back({"steps", s.name, plc::type::BOOL});
-      traced.push_back(prog.find("$" + s.name + ".X"));
-    }
-    auto bound_in = [&](const std::vector<plc::link>& links, int v) {
-      for (const plc::link& l : links)
-        if (l.var == v) return true;
-      return false;
-    };
-    for (const char* scope : {"inputs", "outputs", "variables"}) {
-      for (size_t v = 0; v < prog.vars.size(); ++v) {
-        const plc::variable& d = prog.vars[v];
-        if (d.wire || d.is_fb) continue;
-        const int k = static_cast<int>(v);
-        const char* where = bound_in(bound.inputs, k)    ? "inputs"
-                            : bound_in(bound.outputs, k) ? "outputs"
-                                                         : "variables";
-        if (std::strcmp(where, scope) != 0) continue;
-        signals.push_back({scope, d.name, d.t});
-        traced.push_back(k);
-      }
-    }
+    plc::vcd_signals(prog, bound, true, false, &signals, &traced);
     std::string message;
     if (!vcd.open(o.vcd, prog.name, signals, &message)) return fail("sudz-plc: " + message + "\n");
   }
-  std::vector<plc::value> samples(traced.size());
-
-  const auto start = std::chrono::steady_clock::now();
-  int news;
-  while (!stop_requested && (news = link->receive()) != -1) {
-    if (news == 0) continue;
-    for (const plc::link& l : bound.inputs)
-      rt.set(l.var, plc::value::of_int(plc::type::LINT, link->input_value(l.signal)));
-    const std::int64_t t = now_ms(start);
-    if (!rt.scan(t)) {
-      vcd.close(t);
-      return fail(rt.fault().text() + "\n");
-    }
-    for (const plc::link& l : bound.outputs)
-      link->set_output(l.signal, signal_value(rt.get(l.var)));
-    link->outputs_refresh();
-    if (vcd.is_open()) {
-      for (size_t i = 0; i < traced.size(); ++i) samples[i] = rt.get(traced[i]);
-      vcd.sample(t, samples);
-    }
-  }
-  vcd.close(now_ms(start));
-  // Stopped by a signal while the plant runs: leave it safe.
-  if (stop_requested) all_outputs_off(link.get());
-  return 0;
+  return ctl.run(rt, bound, &vcd, traced, {});
 }

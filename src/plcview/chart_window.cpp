@@ -1,4 +1,4 @@
-#include "sudz-sfc/chart_window.h"
+#include "plcview/chart_window.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>

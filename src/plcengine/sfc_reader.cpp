@@ -1,4 +1,4 @@
-#include "sudz-sfc/chart_reader.h"
+#include "plcengine/sfc_reader.h"
 
 #include <tao/pegtl.hpp>
 
