@@ -6,6 +6,7 @@
 #define PLCVIEW_CHART_WINDOW_H
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "plcengine/sfc_chart.h"
@@ -27,7 +28,9 @@ view_geometry geometry_for(const chart_layout& l, const std::vector<bool>& activ
 
 class chart_window {
  public:
-  chart_window(const chart& c, const plant_names& names, const chart_layout& l);
+  // Titled "program: chart name".
+  chart_window(const chart& c, const plant_names& names, const chart_layout& l,
+               const std::string& program = "sudz-sfc");
   ~chart_window();
   chart_window(const chart_window&) = delete;
   chart_window& operator=(const chart_window&) = delete;
