@@ -172,4 +172,21 @@ int controller::run(runtime& rt, const binding& b, vcd_file* vcd, const std::vec
   return 0;
 }
 
+bool load_chart_file(controller& ctl, const controller_options& o, const controller_texts& t,
+                     const std::string& text, sfc::loaded_chart* out) {
+  plant_signals given;
+  std::string message;
+  if (ctl.linked())
+    given = ctl.signals();
+  else if (!o.plant.empty() && !plant_signals_of(o.plant, &given, &message))
+    usage_error(t, message);
+  const bool chosen = ctl.linked() || !o.plant.empty();
+  if (!sfc::load_chart(o.file, text, chosen ? &given : nullptr, o.check, out)) {
+    ctl.fail(out->report);
+    return false;
+  }
+  std::fputs(out->report.c_str(), stderr);
+  return true;
+}
+
 }  // namespace plc

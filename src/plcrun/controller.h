@@ -18,6 +18,7 @@
 
 #include "plcengine/binding.h"
 #include "plcengine/runtime.h"
+#include "plcengine/sfc_program.h"
 #include "plcengine/vcd.h"
 
 class IOsharemem_client;
@@ -94,6 +95,13 @@ class controller {
   std::unique_ptr<IOsharemem_client> link_;
   std::chrono::steady_clock::time_point start_;
 };
+
+// A textual chart read and checked for the controller: against the
+// simulator's names, else those --plant gives, else the known plant that
+// fits it best. Its errors (and with --check its warnings) are printed on
+// standard error; false, every output at 0, when it has an error.
+bool load_chart_file(controller& ctl, const controller_options& o, const controller_texts& t,
+                     const std::string& text, sfc::loaded_chart* out);
 
 }  // namespace plc
 

@@ -85,24 +85,11 @@ options parse_options(int argc, char** argv) {
   return o;
 }
 
-// A textual chart: read and checked against the plant's names (the
-// simulator's, those asked for, else the known plant that fits it best),
-// then run as a program of its own. False with the errors printed.
-bool load_chart_file(const options& o, const std::string& text, plc::controller& ctl,
-                     plc::runtime* rt, plc::plant_signals* plant, plc::binding* bound) {
-  sfc::plant_names given;
-  std::string message;
-  if (ctl.linked())
-    given = ctl.signals();
-  else if (!o.plant.empty() && !plc::plant_signals_of(o.plant, &given, &message))
-    plc::usage_error(texts, message);
+// A textual chart, run as a program of its own and bound by name.
+bool load_chart(const options& o, const std::string& text, plc::controller& ctl, plc::runtime* rt,
+                plc::plant_signals* plant, plc::binding* bound) {
   sfc::loaded_chart chart;
-  const bool chosen = ctl.linked() || !o.plant.empty();
-  if (!sfc::load_chart(o.file, text, chosen ? &given : nullptr, o.check, &chart)) {
-    ctl.fail(chart.report);
-    return false;
-  }
-  std::fputs(chart.report.c_str(), stderr);
+  if (!plc::load_chart_file(ctl, o, texts, text, &chart)) return false;
   plc::error err;
   if (!rt->load(chart.prog, &err)) {
     ctl.fail(err.text() + "\n");
@@ -130,7 +117,7 @@ int main(int argc, char** argv) {
   plc::plant_signals plant;
   plc::binding bound;
   if (sfc::is_chart_file(o.file, text)) {
-    if (!load_chart_file(o, text, ctl, &rt, &plant, &bound)) return 1;
+    if (!load_chart(o, text, ctl, &rt, &plant, &bound)) return 1;
   } else {
     plc::project proj;
     if (!plc::read_project(text, o.file, &proj, &err)) return fail(err.text() + "\n");

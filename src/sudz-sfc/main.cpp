@@ -68,21 +68,11 @@ int main(int argc, char** argv) {
   std::string text;
   if (!plc::read_text_file(o.file, &text))
     return ctl.fail("sudz-sfc: cannot read " + o.file + ": " + std::strerror(errno) + "\n");
-  // Against the simulator's names, else those asked for, else the known
-  // plant that fits the chart best.
-  sfc::plant_names given;
-  std::string error;
-  if (ctl.linked())
-    given = ctl.signals();
-  else if (!o.plant.empty() && !sfc::plant_names_of(o.plant, &given, &error))
-    plc::usage_error(texts, error);
-  const bool chosen = ctl.linked() || !o.plant.empty();
   sfc::loaded_chart chart;
-  if (!sfc::load_chart(o.file, text, chosen ? &given : nullptr, o.check, &chart))
-    return ctl.fail(chart.report);
-  std::fputs(chart.report.c_str(), stderr);
+  if (!plc::load_chart_file(ctl, o, texts, text, &chart)) return 1;
   const sfc::chart& c = chart.c;
 
+  std::string error;
   if (!svg.empty() && !sfc::write_chart_svg(c, svg, &error))
     return ctl.fail("sudz-sfc: " + error + "\n");
   if (o.check) {
