@@ -91,7 +91,7 @@ TEST(PlcCharts, TheSameChartRunsIdenticallyThroughSudzSfcAndSudzPlc) {
   const std::vector<std::vector<std::string>> commands = {
       {build_dir() + "/src/sudz-sfc/sudz-sfc", sfc},
       {build_dir() + "/src/sudz-plc/sudz-plc", sfc},
-      {build_dir() + "/src/sudz-plc/sudz-plc", txt},
+      {build_dir() + "/src/sudz-plc/sudz-plc", txt, "--vcd", dir.file("same.vcd")},
   };
   std::vector<std::string> expected;
   for (const step_row& r : rows) expected.push_back(r.outputs);
@@ -100,6 +100,10 @@ TEST(PlcCharts, TheSameChartRunsIdenticallyThroughSudzSfcAndSudzPlc) {
     std::string errors;
     EXPECT_EQ(scripted_run(command, rows, &errors), expected) << errors;
   }
+  // The run's VCD holds the chart's steps and its variables.
+  const std::string vcd = testsupport::read_file(dir.file("same.vcd"));
+  for (const char* part : {"$scope module steps $end", " Join $end", "$var integer 64 ", " n $end"})
+    EXPECT_NE(vcd.find(part), std::string::npos) << part << "\n" << vcd;
 }
 
 TEST(PlcCharts, CheckOfAChartFile) {
