@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "sudz-sfc/chart.h"
-#include "sudz-sfc/chart_reader.h"
-#include "sudz-sfc/scan.h"
+#include "plcengine/sfc_chart.h"
+#include "plcengine/sfc_reader.h"
+#include "plcengine/sfc_scan.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "sudz-sfc/chart.h"
-#include "sudz-sfc/chart_check.h"
-#include "sudz-sfc/chart_reader.h"
-#include "sudz-sfc/scan.h"
+#include "plcengine/sfc_chart.h"
+#include "plcengine/sfc_check.h"
+#include "plcengine/sfc_reader.h"
+#include "plcengine/sfc_scan.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plcengine/value.h"
@@ -128,11 +129,36 @@ struct chart_transition {
   int line = 0;
 };
 
+// A rising (RE) or falling (FE) edge of an expression, computed once at
+// the start of every scan against its value at the previous scan (FALSE
+// before the first) and read as the BOOL variable named var_name.
+struct chart_edge {
+  expr operand;
+  bool rising = true;
+  std::string var_name;
+  int var = -1;  // resolved by the runtime
+};
+
+// How a chart's scan treats what its actions do not name:
+//  drawn:   variables keep their values; steps' X and T are those the last
+//           scan left until the transitions have cleared;
+//  textual: steps' X and T are current from the start of the scan (the
+//           initial steps active in the first one), edges are computed
+//           first, every variable in followers is FALSE unless driven, and
+//           each latch's source is copied into its target once the actions
+//           have run (so that conditions and actions read the value the
+//           previous scan left).
+enum class chart_rule : std::uint8_t { drawn, textual };
+
 struct chart_graph {
   std::vector<chart_step> steps;
   std::vector<chart_transition> transitions;  // in the order they are tried
   std::vector<stmt_list> bodies;              // action bodies, run in this order
   std::vector<std::string> body_names;
+  chart_rule rule = chart_rule::drawn;
+  std::vector<chart_edge> edges;  // in the order they are computed
+  std::vector<std::string> followers;
+  std::vector<std::pair<std::string, std::string>> latches;  // source, target
 };
 
 struct program {

@@ -612,6 +612,27 @@ void runtime::resolve_chart() {
   }
   for (chart_transition& t : c.transitions) resolve(t.condition);
   for (stmt_list& b : c.bodies) resolve(b, 0);
+  auto bool_var = [&](const std::string& name) {
+    const int v = prog_.find(name);
+    if (v < 0 || instance_of_[v] >= 0 || prog_.vars[v].t != type::BOOL)
+      fail(prog_.line, name + " is not a BOOL variable");
+    return v;
+  };
+  for (chart_edge& e : c.edges) {
+    resolve(e.operand);
+    e.var = bool_var(e.var_name);
+  }
+  followers_.clear();
+  for (const std::string& f : c.followers) followers_.push_back(bool_var(f));
+  latches_.clear();
+  for (const auto& l : c.latches) {
+    const int from = prog_.find(l.first), to = prog_.find(l.second);
+    if (from < 0 || to < 0 || instance_of_[from] >= 0 || instance_of_[to] >= 0)
+      fail(prog_.line, "cannot copy " + l.first + " into " + l.second);
+    latches_.emplace_back(from, to);
+  }
+  edge_before_.assign(c.edges.size(), 0);
+  edge_now_.assign(c.edges.size(), 0);
   active_.assign(n, 0);
   entered_.assign(n, 0);
   taken_.assign(n, 0);
@@ -630,8 +651,21 @@ void runtime::run_chart() {
   if (scans_ == 1)
     for (size_t s = 0; s < n; ++s)
       if (c.steps[s].initial) active_[s] = entered_[s] = 1, since_[s] = now_;
+  const bool textual = c.rule == chart_rule::textual;
+  if (textual) {
+    refresh_steps();
+    // Edges in their order, so that one inside another's operand comes first.
+    for (size_t e = 0; e < c.edges.size(); ++e) {
+      const chart_edge& edge = c.edges[e];
+      edge_now_[e] = eval(edge.operand).truth();
+      values_[edge.var] = value::of_bool(edge.rising ? edge_now_[e] && !edge_before_[e]
+                                                     : !edge_now_[e] && edge_before_[e]);
+    }
+    edge_before_ = edge_now_;
+  }
   // Which transitions clear, on the situation the last scan left.
-  std::vector<int> fired;
+  std::vector<int>& fired = fired_;
+  fired.clear();
   std::fill(taken_.begin(), taken_.end(), 0);
   for (size_t t = 0; t < c.transitions.size(); ++t) {
     const chart_transition& tr = c.transitions[t];
@@ -646,12 +680,7 @@ void runtime::run_chart() {
       if (active_[s]) active_[s] = 0, last_length_[s] = now_ - since_[s];
   for (int t : fired)
     for (int s : c.transitions[t].to) active_[s] = entered_[s] = 1, since_[s] = now_;
-  for (size_t s = 0; s < n; ++s) {
-    if (step_x_[s] >= 0) values_[step_x_[s]] = value::of_bool(active_[s]);
-    if (step_t_[s] >= 0)
-      values_[step_t_[s]] =
-          value::of_int(type::TIME, active_[s] ? now_ - since_[s] : last_length_[s]);
-  }
+  refresh_steps();
   // The actions of the new situation, target by target.
   std::fill(on_.begin(), on_.end(), 0);
   std::fill(reset_.begin(), reset_.end(), 0);
@@ -687,11 +716,22 @@ void runtime::run_chart() {
     if (reset_[k]) stored_[k] = 0;
     on_[k] = !reset_[k] && (on_[k] || stored_[k]);
   }
+  for (int v : followers_) values_[v] = value::of_bool(on_[v] != 0);
   for (size_t s = 0; s < n; ++s)
     for (const chart_action& a : c.steps[s].actions)
       if (a.body < 0) values_[a.var] = value::of_bool(on_[a.var] != 0);
   for (size_t b = 0; b < c.bodies.size(); ++b)
     if (on_[n_vars + b]) run(c.bodies[b]);
+  for (const auto& l : latches_)
+    values_[l.second] = convert(values_[l.first], prog_.vars[l.second].t);
+}
+
+void runtime::refresh_steps() {
+  for (size_t s = 0; s < active_.size(); ++s) {
+    if (step_x_[s] >= 0) values_[step_x_[s]] = value::of_bool(active_[s]);
+    if (step_t_[s] >= 0)
+      values_[step_t_[s]] = value::of_int(type::TIME, step_time(static_cast<int>(s), now_));
+  }
 }
 
 // Helpers of program.h.

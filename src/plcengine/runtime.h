@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plcengine/program.h"
@@ -57,6 +58,13 @@ class runtime {
   const error& fault() const { return fault_; }
   // A chart's step: active now.
   bool step_active(int step) const { return active_[step] != 0; }
+  // Its time (Step.T) at now_ms: since it was entered while it is active,
+  // the length of its last activity once it is left.
+  std::int64_t step_time(int step, std::int64_t now_ms) const {
+    return active_[step] ? now_ms - since_[step] : last_length_[step];
+  }
+  // The transitions the last scan cleared, by index.
+  const std::vector<int>& cleared() const { return fired_; }
   long scans() const { return scans_; }
 
  private:
@@ -71,6 +79,7 @@ class runtime {
   [[noreturn]] void fail(int line, const std::string& message) const;
   void resolve_chart();
   void run_chart();
+  void refresh_steps();
 
   program prog_;
   std::vector<value> values_;
@@ -82,6 +91,10 @@ class runtime {
   std::vector<std::int64_t> since_, last_length_;
   std::vector<int> step_x_, step_t_;
   std::vector<char> on_, reset_, stored_;
+  std::vector<int> fired_;
+  std::vector<char> edge_before_, edge_now_;
+  std::vector<int> followers_;
+  std::vector<std::pair<int, int>> latches_;
   std::int64_t now_ = 0;
   long rounds_ = 0;
   long scans_ = 0;

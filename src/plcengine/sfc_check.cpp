@@ -1,4 +1,4 @@
-#include "sudz-sfc/chart_check.h"
+#include "plcengine/sfc_check.h"
 
 #include <algorithm>
 #include <cstdint>

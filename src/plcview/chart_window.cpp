@@ -1,4 +1,4 @@
-#include "sudz-sfc/chart_window.h"
+#include "plcview/chart_window.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
@@ -64,8 +64,7 @@ class chart_window::impl : public Fl_Widget {
     fl_line_style(FL_SOLID, 1);
     for (const auto& line : l_.links)
       for (size_t k = 1; k < line.size(); ++k)
-        fl_line(X(line[k - 1].first), Y(line[k - 1].second), X(line[k].first),
-                Y(line[k].second));
+        fl_line(X(line[k - 1].first), Y(line[k - 1].second), X(line[k].first), Y(line[k].second));
     fl_font(FL_HELVETICA, font);
     for (size_t s = 0; s < l_.steps.size(); ++s) {
       const layout_box& b = l_.steps[s];
@@ -148,12 +147,13 @@ class chart_window::impl : public Fl_Widget {
   std::string title_;
 };
 
-chart_window::chart_window(const chart& c, const plant_names& names, const chart_layout& l) {
+chart_window::chart_window(const chart& c, const plant_names& names, const chart_layout& l,
+                           const std::string& program) {
   auto* w = new Fl_Double_Window(view_width, view_height);
   impl_.reset(new impl(c, names, l));
   w->end();
   w->add(impl_.get());
-  impl_->title_ = "sudz-sfc: " + c.name;
+  impl_->title_ = program + ": " + c.name;
   w->label(impl_->title_.c_str());
   impl_->window_ = w;
 }
@@ -171,7 +171,9 @@ void chart_window::show() {
   Fl::check();
 }
 
-bool chart_window::shown() const { return impl_->window_->shown(); }
+bool chart_window::shown() const {
+  return impl_->window_->shown();
+}
 
 void chart_window::update(const std::vector<bool>& active, const std::vector<int>& inputs,
                           const std::vector<int>& outputs) {

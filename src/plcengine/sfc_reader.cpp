@@ -1,10 +1,12 @@
-#include "sudz-sfc/chart_reader.h"
+#include "plcengine/sfc_reader.h"
 
 #include <tao/pegtl.hpp>
 
 #include <algorithm>
 #include <cctype>
 #include <limits>
+
+#include "plcengine/value.h"
 
 namespace sfc {
 
@@ -614,50 +616,10 @@ SFC_ACTION(action_decl) {
 }  // namespace
 
 bool parse_time_literal(const std::string& text, std::int64_t* ms) {
-  const size_t hash = text.find('#');
-  if (hash == std::string::npos) return false;
-  size_t i = hash + 1;
-  // Total in microseconds' worth of precision kept as milliseconds with a fraction.
-  long double total = 0;
-  bool any = false;
-  while (i < text.size()) {
-    long double number = 0, scale = 1;
-    bool fraction = false, digit = false;
-    for (; i < text.size(); ++i) {
-      const char c = text[i];
-      if (c == '_') continue;
-      if (c == '.') {
-        fraction = true;
-        continue;
-      }
-      if (!std::isdigit(static_cast<unsigned char>(c))) break;
-      digit = true;
-      if (fraction) {
-        scale /= 10;
-        number += (c - '0') * scale;
-      } else {
-        number = number * 10 + (c - '0');
-      }
-    }
-    if (!digit || i >= text.size()) return false;
-    long double unit = 0;
-    const char u = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
-    if (u == 'm' && i + 1 < text.size() &&
-        std::tolower(static_cast<unsigned char>(text[i + 1])) == 's') {
-      unit = 1;
-      i += 2;
-    } else {
-      unit = u == 'd' ? 86400000.0L : u == 'h' ? 3600000.0L : u == 'm' ? 60000.0L
-             : u == 's' ? 1000.0L : 0;
-      if (unit == 0) return false;
-      ++i;
-    }
-    total += number * unit;
-    any = true;
-    if (total > 9.0e15L) return false;
-  }
-  if (!any) return false;
-  *ms = static_cast<std::int64_t>(total + 0.5L);
+  // The runtime's literals read durations as the chart language writes them.
+  plc::value v;
+  if (!plc::parse_literal(text, &v) || v.t != plc::type::TIME) return false;
+  *ms = v.i;
   return true;
 }
 

@@ -1,4 +1,4 @@
-#include "sudz-sfc/chart_layout.h"
+#include "plcview/chart_layout.h"
 
 #include <graphviz/gvc.h>
 
