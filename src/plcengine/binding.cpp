@@ -107,6 +107,7 @@ std::vector<plant_signals> known_plants() {
        {"Ent", "Fin", "Gd", "Bo", "Bf", "Wg", "Wc", "Wd", "Ch", "Egr", "Egs", "Edr"},
        {"Dem", "Tap", "BrF", "BrO", "WaG", "WaD", "EgA", "EgR", "EdA"}},
       {"sudz-gate", {"Bp", "Fo", "Ff", "Cel"}, {"Mo", "Mf", "Cl"}},
+      {"sudz-tank", {"Lt", "Tt", "Ft", "Lh", "Ll", "SPl", "SPt", "Aut"}, {"Vin", "Pch", "Agi"}},
   };
 }
 
@@ -120,7 +121,8 @@ bool plant_signals_of(const std::string& given, plant_signals* out, std::string*
   const size_t slash = given.find('/');
   if (slash == std::string::npos) {
     *message =
-        "unknown plant \"" + given + "\" (sudz, sudz-sorter, sudz-gate, or INPUT,.../OUTPUT,...)";
+        "unknown plant \"" + given +
+               "\" (sudz, sudz-sorter, sudz-gate, sudz-tank, or INPUT,.../OUTPUT,...)";
     return false;
   }
   plant_signals p;

@@ -45,7 +45,7 @@ const char help_text[] =
     "                 %IX100.0 and %IW100; outputs likewise with %Q)\n"
     "  --check        check the program and its binding, print the map, stop\n"
     "  --plant PLANT  signals to check against without a simulator: sudz,\n"
-    "                 sudz-sorter, sudz-gate or INPUT,.../OUTPUT,...\n"
+    "                 sudz-sorter, sudz-gate, sudz-tank or INPUT,.../OUTPUT,...\n"
     "                 (default: the known plant the program fits)\n"
     "  --vcd FILE     write every variable (and a chart's steps) over the run as\n"
     "                 a VCD file (GTKWave)\n"

@@ -33,7 +33,7 @@ const char help_text[] =
     "\n"
     "  --check        check the chart and stop; prints errors and warnings\n"
     "  --plant PLANT  names to check against without a simulator: sudz,\n"
-    "                 sudz-sorter, sudz-gate or INPUT,.../OUTPUT,...\n"
+    "                 sudz-sorter, sudz-gate, sudz-tank or INPUT,.../OUTPUT,...\n"
     "                 (default: the known plant whose names fit)\n"
     "  --view         open a window with the chart and its active steps\n"
     "  --svg FILE     write the chart drawn as an SVG file\n"

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "sudz-sfc/chart.h"
-#include "sudz-sfc/chart_check.h"
-#include "sudz-sfc/chart_reader.h"
-#include "sudz-sfc/scan.h"
+#include "plcengine/sfc_chart.h"
+#include "plcengine/sfc_check.h"
+#include "plcengine/sfc_reader.h"
+#include "plcengine/sfc_scan.h"
 
 using namespace sfc;
 

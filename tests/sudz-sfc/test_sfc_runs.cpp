@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "e2e/e2e_support.h"
-#include "sudz-sfc/chart_layout.h"
-#include "sudz-sfc/chart_reader.h"
-#include "sudz-sfc/chart_window.h"
+#include "plcview/chart_layout.h"
+#include "plcengine/sfc_reader.h"
+#include "plcview/chart_window.h"
 #include "support/child_process.h"
 
 using namespace e2e;

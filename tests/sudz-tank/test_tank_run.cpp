@@ -1,6 +1,7 @@
 // The heated tank under the test's own Xvfb with its bundled PID controller: from empty to the
 // level set point, the trend chart drawing the level, manual and back to auto without a jump,
-// and the level held within its band after the operator opens the draw-off valve further.
+// and the level held within its band after the operator opens the draw-off valve further; the
+// tank graded by its own rules.
 // Every amount of time is counted in cycles of the plant's input clock.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 
 #include "e2e/e2e_support.h"
 #include "planttest/plant_test.h"
+#include "support/child_process.h"
 
 namespace {
 
@@ -92,6 +94,35 @@ TEST(TankRun, PidFillsHoldsThroughManualAndADrawOffStep) {
   planttest::press(w, quitter_x, quitter_y);
   EXPECT_EQ(run.wait_exit(), 0);
   EXPECT_EQ(run.inputs_clock(), -1);
+}
+
+// The tank's own rules, as sudz-grade finds them beside the plant: its set-point steps are met
+// without a finding by the bundled PID and by the same PID in Structured Text, while the on/off
+// controller's swing does not stay inside the level's band.
+TEST(TankRun, TheRulesPassThePidAndFailTheOnOffOnTheBand) {
+  testsupport::temp_dir dir;
+  int status = -1;
+  const std::string onoff = e2e::build_dir() + "/examples/tank_onoff";
+  const std::string st = e2e::source_dir() + "/examples/plc/tank_pid.st";
+  const std::string table = e2e::shell(
+      "timeout -s KILL 600 " + e2e::build_dir() + "/src/sudz-grade/sudz-grade --plant sudz-tank " +
+          "--minutes 2 --idle 300 --jobs 3 --out " + dir.file("out") + " " + TANK_PID + " " +
+          onoff + " " + st + " 2>&1",
+      &status);
+  EXPECT_EQ(status, 0) << table;
+  // The findings column of each controller's row.
+  auto findings = [&](const std::string& name) {
+    const size_t row = table.find("| " + name + " |");
+    if (row == std::string::npos) return std::string("no row");
+    const size_t a = table.find('|', table.find('|', row + 1) + 1) + 1;
+    return table.substr(a, table.find('|', a) - a);
+  };
+  EXPECT_EQ(findings("tank_pid"), " none ") << table;
+  EXPECT_EQ(findings("tank_pid.st"), " none ") << table;
+  EXPECT_NE(findings("tank_onoff").find("level-settling"), std::string::npos) << table;
+  // The figures behind them, in the PID's report.
+  const std::string report = testsupport::read_file(dir.file("out/1-tank_pid/report.txt"));
+  EXPECT_NE(report.find("level-overshoot"), std::string::npos) << report;
 }
 
 }  // namespace

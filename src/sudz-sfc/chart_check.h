@@ -1,2 +1,0 @@
-// Kept for code written against the chart model when it lived here.
-#include "plcengine/sfc_check.h"
