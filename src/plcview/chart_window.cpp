@@ -52,6 +52,8 @@ class chart_window::impl : public Fl_Widget {
         inputs_(names.inputs.size(), 0),
         outputs_(names.outputs.size(), 0) {}
 
+  size_t steps() const { return c_.steps.size(); }
+
   void draw() override {
     const view_geometry g = geometry_for(l_, active_);
     fl_push_clip(0, 0, view_chart_width, view_height);
@@ -178,6 +180,17 @@ bool chart_window::shown() const {
 void chart_window::update(const std::vector<bool>& active, const std::vector<int>& inputs,
                           const std::vector<int>& outputs) {
   impl_->update(active, inputs, outputs);
+}
+
+void chart_window::update(const plc::runtime& rt, const plc::binding& b) {
+  if (!shown()) return;
+  std::vector<bool> active(impl_->steps());
+  for (size_t s = 0; s < active.size(); ++s) active[s] = rt.step_active(static_cast<int>(s));
+  std::vector<int> inputs(b.inputs.size()), outputs(b.outputs.size());
+  for (size_t i = 0; i < inputs.size(); ++i)
+    inputs[i] = static_cast<int>(rt.get(b.inputs[i].var).i);
+  for (size_t i = 0; i < outputs.size(); ++i) outputs[i] = rt.get(b.outputs[i].var).truth() ? 1 : 0;
+  update(active, inputs, outputs);
 }
 
 }  // namespace sfc

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "plcengine/binding.h"
+#include "plcengine/runtime.h"
 #include "plcengine/sfc_chart.h"
 #include "plcview/chart_layout.h"
 
@@ -41,6 +43,10 @@ class chart_window {
   // The state to show; only a change is redrawn.
   void update(const std::vector<bool>& active, const std::vector<int>& inputs,
               const std::vector<int>& outputs);
+  // The same from a running chart: its steps as rt has them, the plant's
+  // signals as the chart's binding b links them, input k and output k to
+  // its k-th link. Nothing once the window is closed.
+  void update(const plc::runtime& rt, const plc::binding& b);
 
  private:
   class impl;

@@ -105,17 +105,8 @@ int main(int argc, char** argv) {
     layout = sfc::layout_chart(c);
     window.reset(new sfc::chart_window(c, chart.names, layout));
     window->show();
-    const size_t n_in = chart.names.inputs.size(), n_out = chart.names.outputs.size();
-    std::vector<bool> active(c.steps.size());
-    std::vector<int> inputs(n_in), outputs(n_out);
     hooks.idle = [] { Fl::check(); };
-    hooks.scanned = [&, active, inputs, outputs](std::int64_t) mutable {
-      if (!window->shown()) return;
-      for (size_t s = 0; s < active.size(); ++s) active[s] = rt.step_active(static_cast<int>(s));
-      for (size_t i = 0; i < n_in; ++i) inputs[i] = static_cast<int>(rt.get(bound.inputs[i].var).i);
-      for (size_t i = 0; i < n_out; ++i) outputs[i] = rt.get(bound.outputs[i].var).truth() ? 1 : 0;
-      window->update(active, inputs, outputs);
-    };
+    hooks.scanned = [&](std::int64_t) { window->update(rt, bound); };
   }
   return ctl.run(rt, bound, &vcd, traced, hooks);
 }
